@@ -1,0 +1,58 @@
+#include "grid/SpatialHashGrid.h"
+#include "sim/Constants.h"
+#include "sim/ParticleSystem.h"
+
+#include <Inventor/nodes/SoTransform.h>
+
+namespace {
+
+inline float clampComponent(float value, float low, float high) {
+    // Strict tests: a value on a limit stays, a not-a-number fails both and stays.
+    if (value > high) return high;
+    if (value < low) return low;
+    return value;
+}
+
+}  // namespace
+
+void ParticleSystem::step() {
+    SpatialHashGrid &g = *grid;
+    g.clear();
+    for (int32_t i = 0; i < activeCount; ++i) {
+        const SbVec3f &p = particles[i].position;
+        g.insert(i, p[0], p[1], p[2]);
+    }
+
+    const double dt = timeStep;
+    for (int32_t i = 0; i < activeCount; ++i) {
+        Particle &particle = particles[i];
+        if (particle.lifetime <= 0.0f) respawn(particle);
+
+        particle.force.setValue(0.0f, kUpwardForce, 0.0f);
+        accumulatePairForces(*this, i);
+
+        SbVec3f &f = particle.force;
+        f[0] = clampComponent(f[0], -kForceLimitXZ, kForceLimitXZ);
+        f[1] = clampComponent(f[1], kForceLimitYLow, kForceLimitYHigh);
+        f[2] = clampComponent(f[2], -kForceLimitXZ, kForceLimitXZ);
+
+        const double mass = particle.mass;
+        SbVec3f &v = particle.velocity;
+        SbVec3f &x = particle.position;
+        for (int axis = 0; axis < 3; ++axis)
+            v[axis] = static_cast<float>((static_cast<double>(f[axis]) / mass) * dt +
+                                         static_cast<double>(v[axis]));
+        for (int axis = 0; axis < 3; ++axis)
+            x[axis] = static_cast<float>(static_cast<double>(v[axis]) * dt +
+                                         static_cast<double>(x[axis]));
+
+        if (particle.transform != nullptr) particle.transform->translation.setValue(x[0], x[1], x[2]);
+
+        particle.lifetime = static_cast<float>(static_cast<double>(particle.lifetime) - dt);
+    }
+}
+
+void onTimer(void *data, SoSensor * /*sensor*/) {
+    ParticleSystem *system = static_cast<ParticleSystem *>(data);
+    system->step();
+}
