@@ -1,0 +1,85 @@
+// quendar: the fire in an examiner viewer window, steered with six keys.
+//   quendar [num_of_generators num_of_particles]
+// Exit status: 0 after the window was closed, 1 without a display or without
+// the memory for the particles, 2 for a command line it cannot use.
+
+#include "app/CommandLine.h"
+#include "app/Keyboard.h"
+#include "app/Toolkit.h"
+#include "app/Viewer.h"
+#include "generator/Generator.h"
+#include "sim/ParticleSystem.h"
+#include "sim/Startup.h"
+
+#include <Inventor/SbTime.h>
+#include <Inventor/nodes/SoSeparator.h>
+#include <Inventor/sensors/SoTimerSensor.h>
+
+#include <cstdio>
+
+namespace {
+
+// Wall-clock interval of the step timer, in seconds; each firing runs one
+// step of 0.5 time units. Shorter makes the fire faster up to what the
+// machine can step and draw.
+constexpr double kStepInterval = 0.01;
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    // Initialise.
+    // 1. The toolkit first: it takes its own options (-display ...) out of
+    //    argc and argv before the command line is looked at.
+    toolkit::Window mainWindow = toolkit::init(argc, argv, argv[0]);
+
+    // 2. The scene root, referenced once until shutdown, with its shape hints.
+    SoSeparator *root = createRoot();
+
+    // 3. The command line, the particle system and the generators.
+    const CommandLine commandLine = readCommandLine(argc, argv);
+    if (commandLine.usage) exitWithUsage();
+    ParticleSystem *system = createParticleSystem(commandLine.numParticles);   // never freed
+    if (system == nullptr) {
+        std::fprintf(stderr, "quendar: not enough memory for %d particles\n", commandLine.numParticles);
+        return 1;
+    }
+    if (!acceptedGeneratorCount(commandLine.numGenerators)) exitWithUsage();
+    // The origin generator, steered by the keys; like the others never freed.
+    Generator *steered = createGenerators(commandLine.numGenerators, root, *system);
+
+    // 4. particleGroup with its complexity, material and the shared sphere.
+    const ParticleGroup particleGroup = createParticleGroup(root);
+
+    // 5. Every particle emitted once, with its own separator and transform.
+    emitAllParticles(*system, particleGroup);
+
+    // 6. Warm-up: the particles become active ten at a time, one step each.
+    warmUp(*system);
+
+    // 7. Keyboard steering, first child of root.
+    createEventCallback(root, steered);
+
+    // 8. The step timer; it first fires from the event loop. Never freed.
+    SoTimerSensor *stepTimer = new SoTimerSensor(onTimer, system);
+    stepTimer->setInterval(SbTime(kStepInterval));
+    stepTimer->schedule();
+
+    // 9. The viewer, shown.
+    toolkit::ExaminerViewer *viewer = createViewer(mainWindow, root);   // deleted at shutdown
+
+    // 10. The frame-rate display.
+    showFrameRate();
+
+    // 11. The main window.
+    toolkit::show(mainWindow);
+
+    // Loop.
+    // 12. Until the main window is closed.
+    toolkit::mainLoop();
+
+    // Shut down.
+    // 13. The viewer, then the scene.
+    delete viewer;
+    root->unref();
+    return 0;
+}
