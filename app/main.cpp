@@ -7,7 +7,6 @@
 #include "app/Keyboard.h"
 #include "app/Toolkit.h"
 #include "app/Viewer.h"
-#include "generator/Generator.h"
 #include "sim/ParticleSystem.h"
 #include "sim/Startup.h"
 
@@ -24,6 +23,12 @@ namespace {
 // machine can step and draw.
 constexpr double kStepInterval = 0.01;
 
+// What start-up creates and never frees lives until the process ends; held
+// here so that it stays reachable on every way out, the early exits included.
+SoSeparator *root = nullptr;               // one reference of ours, dropped at shutdown
+ParticleSystem *particleSystem = nullptr;  // owned; refers to the generators, which it never frees
+SoTimerSensor *stepTimer = nullptr;        // owned; scheduled once, never unscheduled
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -33,34 +38,35 @@ int main(int argc, char **argv) {
     toolkit::Window mainWindow = toolkit::init(argc, argv, argv[0]);
 
     // 2. The scene root, referenced once until shutdown, with its shape hints.
-    SoSeparator *root = createRoot();
+    root = createRoot();
 
     // 3. The command line, the particle system and the generators.
     const CommandLine commandLine = readCommandLine(argc, argv);
     if (commandLine.usage) exitWithUsage();
-    ParticleSystem *system = createParticleSystem(commandLine.numParticles);   // never freed
-    if (system == nullptr) {
+    particleSystem = createParticleSystem(commandLine.numParticles);
+    if (particleSystem == nullptr) {
         std::fprintf(stderr, "quendar: not enough memory for %d particles\n", commandLine.numParticles);
         return 1;
     }
     if (!acceptedGeneratorCount(commandLine.numGenerators)) exitWithUsage();
-    // The origin generator, steered by the keys; like the others never freed.
-    Generator *steered = createGenerators(commandLine.numGenerators, root, *system);
+    // The origin generator, steered by the keys; owned like the others by
+    // start-up and reachable through the particle system.
+    Generator *steered = createGenerators(commandLine.numGenerators, root, *particleSystem);
 
     // 4. particleGroup with its complexity, material and the shared sphere.
     const ParticleGroup particleGroup = createParticleGroup(root);
 
     // 5. Every particle emitted once, with its own separator and transform.
-    emitAllParticles(*system, particleGroup);
+    emitAllParticles(*particleSystem, particleGroup);
 
     // 6. Warm-up: the particles become active ten at a time, one step each.
-    warmUp(*system);
+    warmUp(*particleSystem);
 
     // 7. Keyboard steering, first child of root.
     createEventCallback(root, steered);
 
     // 8. The step timer; it first fires from the event loop. Never freed.
-    SoTimerSensor *stepTimer = new SoTimerSensor(onTimer, system);
+    stepTimer = new SoTimerSensor(onTimer, particleSystem);
     stepTimer->setInterval(SbTime(kStepInterval));
     stepTimer->schedule();
 
@@ -81,5 +87,6 @@ int main(int argc, char **argv) {
     // 13. The viewer, then the scene.
     delete viewer;
     root->unref();
+    root = nullptr;
     return 0;
 }

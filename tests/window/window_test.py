@@ -3,7 +3,8 @@ the window found by its title, the drawing checked from screenshots, keys
 sent through XTEST, and the window closed as a window manager closes it.
 
 usage: window_test.py PATH_TO_QUENDAR OUTPUT_DIR
-Leaves fire-1.png and fire-3.png (screenshots of the running fire) in OUTPUT_DIR.
+Leaves screenshots of the running fire in OUTPUT_DIR: fire-3.png, the whole
+window with three generators, and fire-1.png, the default fire's render area.
 """
 
 import os
@@ -123,7 +124,8 @@ class WindowTest(unittest.TestCase):
             return image, found, fire
 
         image, found, fire = xh.wait_for(drawn, "three generator spheres and their fire")
-        image.write_png(os.path.join(OUTPUT, "fire-3.png"))
+        self.x.screenshot(self.x.geometry(quendar.window)).write_png(
+            os.path.join(OUTPUT, "fire-3.png"))
         width = image.width
         (_, left, ly, _, _), (_, middle, my, _, _), (_, right, ry, _, _) = found
         self.assertLess(left, 0.4 * width)
