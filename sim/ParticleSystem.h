@@ -59,6 +59,10 @@ struct ParticleSystem {
 // (or capacity is not positive).
 std::size_t particleArrayBytes(int32_t capacity);
 
+// Limits each force component on its own, x, then y, then z: x and z to
+// -4..4, y to -2..4. A value on a limit stays; a not-a-number stays.
+void clampForce(SbVec3f &force);
+
 // Adds the pair forces of the grid's neighbours of particle index to its force.
 void accumulatePairForces(ParticleSystem &system, int32_t index);
 

@@ -15,6 +15,12 @@ inline float clampComponent(float value, float low, float high) {
 
 }  // namespace
 
+void clampForce(SbVec3f &force) {
+    force[0] = clampComponent(force[0], -kForceLimitXZ, kForceLimitXZ);
+    force[1] = clampComponent(force[1], kForceLimitYLow, kForceLimitYHigh);
+    force[2] = clampComponent(force[2], -kForceLimitXZ, kForceLimitXZ);
+}
+
 void ParticleSystem::step() {
     SpatialHashGrid &g = *grid;
     g.clear();
@@ -32,9 +38,7 @@ void ParticleSystem::step() {
         accumulatePairForces(*this, i);
 
         SbVec3f &f = particle.force;
-        f[0] = clampComponent(f[0], -kForceLimitXZ, kForceLimitXZ);
-        f[1] = clampComponent(f[1], kForceLimitYLow, kForceLimitYHigh);
-        f[2] = clampComponent(f[2], -kForceLimitXZ, kForceLimitXZ);
+        clampForce(f);
 
         const double mass = particle.mass;
         SbVec3f &v = particle.velocity;
