@@ -42,11 +42,25 @@ def fire_colour(r, g, b):
 
 
 def spheres(image):
-    """Generator spheres in image: large, round regions of generator colour,
-    ordered left to right, as (area, x, y, w, h)."""
-    found = [c for c in xh.components(image, generator_colour, 800)
-             if 0.7 <= c[3] / c[4] <= 1.4]
+    """Generator spheres in image, ordered left to right, as (area, x, y, w, h):
+    round, filled regions of generator colour. Bright yellow where many
+    particles overlap is smaller or ragged; a sphere that such a patch touches
+    this frame is left out, and the caller waits for a clean frame."""
+    found = []
+    for c in xh.components(image, generator_colour, 1500):
+        area, _, _, w, h = c
+        if w >= 40 and h >= 40 and 0.8 <= h / w <= 1.25 and area >= 0.7 * w * h:
+            found.append(c)
     return sorted(found, key=lambda c: c[1])
+
+
+def one_row_of_three(found):
+    """Three spheres of one size on one level, as the layout puts them."""
+    if len(found) != 3:
+        return False
+    areas = [c[0] for c in found]
+    levels = [c[2] for c in found]
+    return max(areas) < 1.6 * min(areas) and max(levels) - min(levels) < 12
 
 
 def centroid(image, predicate):
@@ -119,7 +133,7 @@ class WindowTest(unittest.TestCase):
             image = quendar.shot()
             found = spheres(image)
             fire = centroid(image, fire_colour)
-            if len(found) != 3 or fire[0] < 3000:
+            if not one_row_of_three(found) or fire[0] < 3000:
                 return None
             return image, found, fire
 
@@ -132,8 +146,25 @@ class WindowTest(unittest.TestCase):
         self.assertTrue(0.4 * width < middle < 0.6 * width, middle)
         self.assertGreater(right, 0.6 * width)
         self.assertAlmostEqual(middle - left, right - middle, delta=0.1 * width)
-        self.assertLess(max(ly, my, ry) - min(ly, my, ry), 20, "spheres on one level")
         self.assertLess(fire[2], min(ly, my, ry), "the fire rises above the generators")
+
+        # Left moves only the origin generator, and not the camera: the outer
+        # spheres, 40 units apart, stay where they are.
+        unit = (right - left) / 40.0
+        self.x.focus(quendar.window)
+        for _ in range(5):
+            self.x.key("Left")
+
+        def middle_moved():
+            now = spheres(quendar.shot())
+            if not one_row_of_three(now) or now[1][1] > middle - 4 * unit:
+                return None
+            return now
+
+        now = xh.wait_for(middle_moved, "the middle generator to move left")
+        self.assertAlmostEqual(now[1][1], middle - 5 * unit, delta=unit)
+        self.assertAlmostEqual(now[0][1], left, delta=0.5 * unit)
+        self.assertAlmostEqual(now[2][1], right, delta=0.5 * unit)
         self.assertEqual(quendar.close(), 0)
 
     def test_left_arrow_moves_the_fire_left(self):
