@@ -19,21 +19,28 @@
 namespace {
 std::atomic<bool> counting{false};
 std::atomic<uint64_t> allocations{0};
+std::atomic<uint64_t> largestRequest{0};
 
-inline void note() {
-    if (counting.load(std::memory_order_relaxed)) allocations.fetch_add(1, std::memory_order_relaxed);
+inline void note(std::size_t size) {
+    if (!counting.load(std::memory_order_relaxed)) return;
+    allocations.fetch_add(1, std::memory_order_relaxed);
+    uint64_t seen = largestRequest.load(std::memory_order_relaxed);
+    while (size > seen && !largestRequest.compare_exchange_weak(seen, size)) {
+    }
 }
 }  // namespace
 
 namespace allocation_counter {
 void start() {
     allocations.store(0);
+    largestRequest.store(0);
     counting.store(true);
 }
 uint64_t stop() {
     counting.store(false);
     return allocations.load();
 }
+uint64_t largest() { return largestRequest.load(); }
 bool countsMalloc() { return QUENDAR_COUNT_MALLOC != 0; }
 }  // namespace allocation_counter
 
@@ -47,27 +54,27 @@ void *__libc_memalign(std::size_t alignment, std::size_t size);
 void __libc_free(void *pointer);
 
 void *malloc(std::size_t size) {
-    note();
+    note(size);
     return __libc_malloc(size);
 }
 void *calloc(std::size_t count, std::size_t size) {
-    note();
+    note(count * size);
     return __libc_calloc(count, size);
 }
 void *realloc(void *pointer, std::size_t size) {
-    note();
+    note(size);
     return __libc_realloc(pointer, size);
 }
 void *memalign(std::size_t alignment, std::size_t size) {
-    note();
+    note(size);
     return __libc_memalign(alignment, size);
 }
 void *aligned_alloc(std::size_t alignment, std::size_t size) {
-    note();
+    note(size);
     return __libc_memalign(alignment, size);
 }
 int posix_memalign(void **out, std::size_t alignment, std::size_t size) {
-    note();
+    note(size);
     void *p = __libc_memalign(alignment, size);
     if (p == nullptr) return 12;   // ENOMEM
     *out = p;
@@ -81,7 +88,7 @@ void free(void *pointer) { __libc_free(pointer); }
 namespace {
 void *allocate(std::size_t size) {
 #if !QUENDAR_COUNT_MALLOC
-    note();
+    note(size);
 #endif
     if (size == 0) size = 1;
     void *p = std::malloc(size);
@@ -90,7 +97,7 @@ void *allocate(std::size_t size) {
 }
 void *allocateAligned(std::size_t size, std::size_t alignment) {
 #if !QUENDAR_COUNT_MALLOC
-    note();
+    note(size);
 #endif
     if (size == 0) size = 1;
     void *p = nullptr;

@@ -10,6 +10,7 @@ namespace allocation_counter {
 
 void start();           // resets the count and starts counting
 uint64_t stop();        // stops counting; returns the allocations since start()
+uint64_t largest();     // bytes of the largest request since start(), failed ones included
 bool countsMalloc();    // false where a sanitizer owns malloc
 
 }  // namespace allocation_counter
