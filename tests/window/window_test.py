@@ -77,9 +77,9 @@ def centroid(image, predicate):
 class RunningQuendar:
     """quendar under Xvfb x with args, until close() has shut it down."""
 
-    def __init__(self, x, args, runtime):
+    def __init__(self, x, args, runtime, **extra_env):
         self.x = x
-        env = x.env(XDG_RUNTIME_DIR=runtime)
+        env = x.env(XDG_RUNTIME_DIR=runtime, **extra_env)
         self.process = subprocess.Popen([QUENDAR] + args, env=env, stdin=subprocess.DEVNULL,
                                         stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         self.window = xh.wait_for(lambda: self.process.poll() is not None
@@ -94,6 +94,11 @@ class RunningQuendar:
 
     def shot(self):
         return self.x.screenshot(self.render_area())
+
+    def frame_rate_strip(self):
+        """The bottom-left corner of the render area, where the frame rate is drawn."""
+        x, y, w, h = self.x.geometry(self.window)
+        return (x + SIDE_MARGIN, y + h - BOTTOM_MARGIN, 260, BOTTOM_MARGIN - 30)
 
     def close(self):
         """WM_DELETE_WINDOW; returns the exit status, or raises if it does not end."""
@@ -121,8 +126,8 @@ class WindowTest(unittest.TestCase):
         os.chmod(runtime.name, 0o700)
         self.runtime = runtime.name
 
-    def start(self, args):
-        running = RunningQuendar(self.x, args, self.runtime)
+    def start(self, args, **extra_env):
+        running = RunningQuendar(self.x, args, self.runtime, **extra_env)
         self.addCleanup(running.kill)
         return running
 
@@ -192,6 +197,17 @@ class WindowTest(unittest.TestCase):
 
         after = xh.wait_for(moved_left, "the fire to move left")
         self.assertLess(after[1], before[1] - shift)
+        self.assertEqual(quendar.close(), 0)
+
+    def test_frame_rate_is_shown_whatever_the_variable_held(self):
+        quendar = self.start(["1", "300"], COIN_SHOW_FPS_COUNTER="0")
+
+        def frame_rate_drawn():
+            image = self.x.screenshot(quendar.frame_rate_strip())
+            text = centroid(image, lambda r, g, b: r >= 200 and g >= 200 and b < 100)
+            return text[0] >= 40
+
+        xh.wait_for(frame_rate_drawn, "the frame rate in the view's corner")
         self.assertEqual(quendar.close(), 0)
 
 
