@@ -20,7 +20,9 @@ inline int32_t bucketOfHash(uint32_t bits) {
 
 }  // namespace
 
-SpatialHashGrid::SpatialHashGrid(float size) : cellSize(size) {}
+// Counts start at zero, so an insert or query before the first clear() reads
+// no stale count and writes no entry out of its bucket.
+SpatialHashGrid::SpatialHashGrid(float size) : cellSize(size) { clear(); }
 
 void SpatialHashGrid::clear() {
     for (int32_t b = 0; b < kBucketCount; ++b) buckets[b].count = 0;

@@ -20,7 +20,7 @@ struct SpatialHashGrid {
     int32_t neighbours[kMaxNeighbours];   // result of the latest queryNeighbours
     float cellSize;                       // world units; 7.0, the pair force's cut-off
 
-    // Sets cellSize and nothing else: counts and lists are first written by clear().
+    // Sets cellSize and empties every bucket; entries and neighbours stay unwritten.
     explicit SpatialHashGrid(float size);
 
     void clear();
