@@ -89,8 +89,9 @@ int64_t checkGridAgainstBruteForce(const ParticleSystem &system) {
             const double dx = p[0] - q[0], dy = p[1] - q[1], dz = p[2] - q[2];
             if (!(std::sqrt(dx * dx + dy * dy + dz * dz) < 7.0)) continue;
             ++pairs;
-            if (n < kMaxNeighbours && kept[static_cast<std::size_t>(j)])
+            if (n < kMaxNeighbours && kept[static_cast<std::size_t>(j)]) {
                 EXPECT_TRUE(listed[static_cast<std::size_t>(j)]) << "pair " << i << ", " << j << " missed";
+            }
         }
     }
     return pairs;
