@@ -16,6 +16,8 @@ if [ "$mode" = test ]; then
   # The window tests: a private X server (drawing with Mesa's software GL), keys sent
   # through XTEST, and python3-xlib for windows, screenshots and the close request.
   packages+=(xvfb xdotool python3 python3-xlib)
+  # The fuzz runs: clang with its libFuzzer and sanitizer runtimes.
+  packages+=(clang-14 libclang-rt-14-dev)
 fi
 
 missing=()
@@ -39,6 +41,10 @@ case "$mode" in
     ;;
   test)
     ctest --test-dir build --output-on-failure -j"$jobs"
+    # Then the long and the hostile runs, each in its own build directory.
+    bash tests/soak/run.sh                # build-soak: 200,000 and 20,000 steps
+    bash tests/sanitizer/run.sh           # build-asan: the whole suite under ASan and UBSan
+    bash tests/fuzz/run.sh 60             # build-fuzz: each fuzz target for 60 s
     ;;
   *)
     echo "usage: tools/setup.sh run|test" >&2
