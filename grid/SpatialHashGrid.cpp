@@ -1,6 +1,8 @@
 #include "grid/SpatialHashGrid.h"
 
 #include <cmath>
+#include <cstddef>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -54,26 +56,34 @@ void SpatialHashGrid::insert(int32_t index, float x, float y, float z) {
     if (bucket.count < kBucketCapacity) bucket.indices[bucket.count++] = index;
 }
 
-int32_t SpatialHashGrid::queryNeighbours(float x, float y, float z) {
+void SpatialHashGrid::neighbourBuckets(float x, float y, float z, const Bucket *visit[27]) const {
     // Terms start at (c - 1 + 1000) * multiplier and step by the multiplier:
     // with wrap-around this equals the terms hashCell forms for c-1, c, c+1.
     const uint32_t hx0 = (static_cast<uint32_t>(cellOf(x)) - 1u + kCellOffset) * kMulX;
     const uint32_t hy0 = (static_cast<uint32_t>(cellOf(y)) - 1u + kCellOffset) * kMulY;
     const uint32_t hz0 = (static_cast<uint32_t>(cellOf(z)) - 1u + kCellOffset) * kMulZ;
-    int32_t n = 0;
+    int v = 0;
     uint32_t hx = hx0;
     for (int dx = 0; dx < 3; ++dx, hx += kMulX) {
         uint32_t hy = hy0;
         for (int dy = 0; dy < 3; ++dy, hy += kMulY) {
             uint32_t hz = hz0;
-            for (int dz = 0; dz < 3; ++dz, hz += kMulZ) {
-                const Bucket &bucket = buckets[bucketOfHash(hx ^ hy ^ hz)];
-                for (int32_t e = 0; e < bucket.count; ++e) {
-                    if (n == kMaxNeighbours) return n;
-                    neighbours[n++] = bucket.indices[e];
-                }
-            }
+            for (int dz = 0; dz < 3; ++dz, hz += kMulZ) visit[v++] = &buckets[bucketOfHash(hx ^ hy ^ hz)];
         }
+    }
+}
+
+int32_t SpatialHashGrid::queryNeighbours(float x, float y, float z) {
+    const Bucket *visit[27];
+    neighbourBuckets(x, y, z, visit);
+    int32_t n = 0;
+    for (const Bucket *bucket : visit) {
+        const int32_t room = kMaxNeighbours - n;
+        const int32_t take = bucket->count < room ? bucket->count : room;
+        if (take <= 0) continue;
+        std::memcpy(neighbours + n, bucket->indices, static_cast<std::size_t>(take) * sizeof(int32_t));
+        n += take;
+        if (n == kMaxNeighbours) break;
     }
     return n;
 }

@@ -28,6 +28,11 @@ struct SpatialHashGrid {
     // Lists the indices of the 27 cells around (x, y, z) into neighbours; returns
     // how many (0 .. kMaxNeighbours). Not de-duplicated; cut at kMaxNeighbours.
     int32_t queryNeighbours(float x, float y, float z);
+    // The 27 buckets that queryNeighbours visits for (x, y, z), in its order,
+    // for a caller that walks their entries in place instead of copying them.
+    // Walking them in order and stopping after kMaxNeighbours entries lists
+    // exactly what queryNeighbours lists.
+    void neighbourBuckets(float x, float y, float z, const Bucket *visit[27]) const;
     void setCellSize(float size);
 
     // Bucket of a cell, 0 .. kBucketCount-1, with 32-bit wrap-around arithmetic.
