@@ -1,8 +1,6 @@
 #include "grid/SpatialHashGrid.h"
-#include "sim/Constants.h"
+#include "sim/PairLaw.h"
 #include "sim/ParticleSystem.h"
-
-#include <cmath>
 
 void accumulatePairForces(ParticleSystem &system, int32_t index) {
     Particle *const particles = system.particles;
@@ -21,13 +19,11 @@ void accumulatePairForces(ParticleSystem &system, int32_t index) {
         const double dx = px - static_cast<double>(q[0]);
         const double dy = py - static_cast<double>(q[1]);
         const double dz = pz - static_cast<double>(q[2]);
-        const double d = std::sqrt(dx * dx + dy * dy + dz * dz);
-        if (!(d < kPairCutoff)) continue;   // also skips a distance that is not a number
-        // Two distinct particles at one place have no direction between them:
-        // skip the pair rather than divide by zero into a not-a-number force.
-        if (d == 0.0) continue;
-        const double dRounded = static_cast<float>(d);
-        const double k = kRepulsion / std::pow(dRounded, 4.0) - kAttraction / std::pow(dRounded, 2.0);
+        const double d2 = dx * dx + dy * dy + dz * dz;
+        // Also skips a distance that is not a number, and two distinct
+        // particles at one place (no direction between them).
+        if (!isPairInside(d2)) continue;
+        const double k = pairFactor(d2);
         force[0] = static_cast<float>(dx * k + static_cast<double>(force[0]));
         force[1] = static_cast<float>(dy * k + static_cast<double>(force[1]));
         force[2] = static_cast<float>(dz * k + static_cast<double>(force[2]));

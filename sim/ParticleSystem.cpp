@@ -23,7 +23,10 @@ ParticleSystem::ParticleSystem(int32_t particleCapacity, float stepLength)
       timeStep(stepLength),
       grid(nullptr),
       generatorCount(0),
-      nextGenerator(0) {
+      nextGenerator(0),
+      packedPositions(nullptr),
+      notifyNode(nullptr),
+      stepCount(0) {
     if (particleArrayBytes(capacity) != 0) {
         particles = new (std::nothrow) Particle[static_cast<std::size_t>(capacity)];
         if (particles != nullptr) {
@@ -40,9 +43,12 @@ ParticleSystem::ParticleSystem(int32_t particleCapacity, float stepLength)
         }
     }
     grid = new (std::nothrow) SpatialHashGrid(kGridCellSize);
+    if (particles != nullptr)
+        packedPositions = new (std::nothrow) PackedPosition[static_cast<std::size_t>(capacity)];
 }
 
 ParticleSystem::~ParticleSystem() {
+    delete[] packedPositions;
     delete grid;
     delete[] particles;
 }

@@ -12,8 +12,17 @@ class SoSeparator;
 class SoTransform;
 struct Generator;
 struct SpatialHashGrid;
+class SoNode;
 
 constexpr int32_t kMaxGenerators = 3;   // a fourth addGenerator is ignored
+
+// A particle's position as the pair force's inner loop reads it: 16 bytes,
+// four to a cache line, where a Particle takes a whole line. Kept as floats:
+// GCC 12 at -O2 has been seen to store the unrounded double of a position
+// update into a double copy, skipping the rounding to float.
+struct alignas(16) PackedPosition {
+    float x, y, z, unused;
+};
 
 // One pooled particle: 64 bytes.
 struct Particle {
@@ -38,6 +47,15 @@ struct ParticleSystem {
     SpatialHashGrid *grid;   // owned; null if it could not be had
     int32_t generatorCount;  // 0 .. kMaxGenerators
     int32_t nextGenerator;   // generator of the latest emission
+    // Owned; capacity entries, or null if they could not be had. The step's
+    // compact copy of the positions: refreshed from particles when the grid
+    // is rebuilt and kept equal to them as the step moves each particle.
+    PackedPosition *packedPositions;
+    // Not owned; null while nothing is on screen (the warm-up). The particles'
+    // translation fields notify nothing when written; the step touches this
+    // node once at its end instead, so a viewer redraws once per step.
+    SoNode *notifyNode;
+    uint64_t stepCount;      // steps taken since construction
 
     // Zeroes every record. On a failed allocation the pointer stays null and
     // nothing is thrown: the caller checks particles and grid.

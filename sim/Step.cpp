@@ -1,7 +1,9 @@
 #include "grid/SpatialHashGrid.h"
 #include "sim/Constants.h"
+#include "sim/PairKernels.h"
 #include "sim/ParticleSystem.h"
 
+#include <Inventor/nodes/SoNode.h>
 #include <Inventor/nodes/SoTransform.h>
 
 namespace {
@@ -26,6 +28,7 @@ void ParticleSystem::step() {
     g.clear();
     for (int32_t i = 0; i < activeCount; ++i) {
         const SbVec3f &p = particles[i].position;
+        packedPositions[i] = PackedPosition{p[0], p[1], p[2], 0.0f};
         g.insert(i, p[0], p[1], p[2]);
     }
 
@@ -35,7 +38,8 @@ void ParticleSystem::step() {
         if (particle.lifetime <= 0.0f) respawn(particle);
 
         particle.force.setValue(0.0f, kUpwardForce, 0.0f);
-        accumulatePairForces(*this, i);
+        const SbVec3f start = particle.position;   // one copy for the whole pair loop
+        addPairForcesPacked(g, packedPositions, i, start, particle.force);
 
         SbVec3f &f = particle.force;
         clampForce(f);
@@ -49,11 +53,14 @@ void ParticleSystem::step() {
         for (int axis = 0; axis < 3; ++axis)
             x[axis] = static_cast<float>(static_cast<double>(v[axis]) * dt +
                                          static_cast<double>(x[axis]));
+        packedPositions[i] = PackedPosition{x[0], x[1], x[2], 0.0f};
 
         if (particle.transform != nullptr) particle.transform->translation.setValue(x[0], x[1], x[2]);
 
         particle.lifetime = static_cast<float>(static_cast<double>(particle.lifetime) - dt);
     }
+    ++stepCount;
+    if (notifyNode != nullptr) notifyNode->touch();
 }
 
 void onTimer(void *data, SoSensor * /*sensor*/) {
