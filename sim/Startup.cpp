@@ -88,7 +88,7 @@ ParticleSystem *createParticleSystem(int32_t numParticles) {
     if (needed == 0 || needed > availableBytes()) return nullptr;
     ParticleSystem *system = new (std::nothrow) ParticleSystem(numParticles, kTimeStep);
     if (system == nullptr) return nullptr;
-    if (system->particles == nullptr || system->grid == nullptr) {
+    if (system->particles == nullptr || system->grid == nullptr || system->packedPositions == nullptr) {
         delete system;
         return nullptr;
     }
@@ -126,8 +126,11 @@ void emitAllParticles(ParticleSystem &system, const ParticleGroup &particleGroup
         system.respawn(particle);
 
         particle.separator = new SoSeparator;
+        particle.separator->renderCaching = SoSeparator::OFF;
+        particle.separator->boundingBoxCaching = SoSeparator::OFF;
         particleGroup.group->addChild(particle.separator);
         particle.transform = new SoTransform;
+        particle.transform->translation.enableNotify(FALSE);
         particle.separator->addChild(particle.transform);
         particle.separator->addChild(particleGroup.sphere);
     }
@@ -142,6 +145,8 @@ void warmUp(ParticleSystem &system) {
     }
 }
 
+void notifyAfterEachStep(ParticleSystem &system, SoNode *node) { system.notifyNode = node; }
+
 Fire startFire(int32_t numGenerators, int32_t numParticles) {
     Fire fire{};
     fire.root = createRoot();
@@ -153,5 +158,6 @@ Fire startFire(int32_t numGenerators, int32_t numParticles) {
     fire.particleGroup = createParticleGroup(fire.root);
     emitAllParticles(*fire.system, fire.particleGroup);
     warmUp(*fire.system);
+    notifyAfterEachStep(*fire.system, fire.particleGroup.group);
     return fire;
 }

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
+class SoNode;
 class SoSeparator;
 class SoSphere;
 struct Generator;
@@ -43,12 +44,20 @@ struct ParticleGroup {
 ParticleGroup createParticleGroup(SoSeparator *root);
 
 // Emits every particle once in index order, each given its separator and
-// transform right after its emission.
+// transform right after its emission. The translation fields notify nothing
+// when written, and the particle separators keep no render or bounding-box
+// cache (their content changes every step, and a cache would go stale
+// without the notification).
 void emitAllParticles(ParticleSystem &system, const ParticleGroup &particleGroup);
 
 // ceil(capacity / 10) passes, each raising activeCount by 10 (never past
 // capacity) and then stepping once.
 void warmUp(ParticleSystem &system);
+
+// From now on every step touches node once at its end (the particles' own
+// writes notify nothing): a viewer of node redraws once per step. Called after
+// the warm-up, which nothing watches.
+void notifyAfterEachStep(ParticleSystem &system, SoNode *node);
 
 // Start-up steps 2 to 6 in one call, for the headless tool and the tests.
 // On success root is referenced; the caller unrefs it. system is null when
