@@ -1,0 +1,40 @@
+// A step allocates nothing: counted over many steps of fires of several sizes,
+// with both pair kernels, after start-up has built everything.
+
+#include "generator/Generator.h"
+#include "sim/PairKernels.h"
+#include "sim/ParticleSystem.h"
+#include "sim/Startup.h"
+#include "tests/soak/AllocationCounter.h"
+
+#include <Inventor/SoDB.h>
+#include <Inventor/nodes/SoSeparator.h>
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(StepAllocation, ManyStepsAllocateNothing) {
+    SoDB::init();
+    struct Case {
+        int32_t generators, particles, steps;
+        bool wide;
+    };
+    const Case cases[] = {{1, 400, 2000, true}, {1, 400, 500, false}, {3, 3000, 100, true},
+                          {3, 3000, 40, false}, {2, 305, 1000, true}};
+    for (const Case &c : cases) {
+        pair_kernels::useWideVectors(c.wide);
+        Fire fire = startFire(c.generators, c.particles);
+        ASSERT_NE(fire.system, nullptr);
+        allocation_counter::start();
+        for (int32_t s = 0; s < c.steps; ++s) fire.system->step();
+        const uint64_t allocations = allocation_counter::stop();
+        EXPECT_EQ(allocations, 0u) << c.generators << "x" << c.particles << " over " << c.steps
+                                   << " steps, wide " << c.wide;
+        fire.root->unref();
+        for (int32_t g = 0; g < fire.generatorCount; ++g) delete fire.generators[g];
+        delete fire.system;
+    }
+    pair_kernels::useWideVectors(true);
+}
+
+}  // namespace
