@@ -18,7 +18,7 @@ flags=(-std=c++17 -O1 -g -I. -Wall -Wextra -ffp-contract=off -fno-omit-frame-poi
        -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all)
 
 core=(grid/SpatialHashGrid.cpp generator/Generator.cpp sim/Random.cpp sim/ParticleSystem.cpp
-      sim/PairForce.cpp sim/Emission.cpp sim/Step.cpp sim/Startup.cpp)
+      sim/PairForce.cpp sim/PairKernels.cpp sim/Emission.cpp sim/Step.cpp sim/Startup.cpp)
 
 declare -A sources
 sources[grid_fuzz]="tests/fuzz/grid_fuzz.cpp grid/SpatialHashGrid.cpp"
