@@ -32,7 +32,9 @@ if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
 fi
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+long_checks=OFF
+[ "$mode" = test ] && long_checks=ON
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUENDAR_LONG_CHECKS=$long_checks
 cmake --build build -j"$jobs"
 
 case "$mode" in
