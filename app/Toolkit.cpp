@@ -73,4 +73,6 @@ void show(Window window) {
 
 void mainLoop() { SoQt::mainLoop(); }
 
+void close(Window window) { window->close(); }
+
 }  // namespace toolkit

@@ -37,4 +37,8 @@ void show(Window window);
 // Runs the event loop; returns once the main window has been closed.
 void mainLoop();
 
+// Closes the main window as the user's close button does: the event loop
+// then returns.
+void close(Window window);
+
 }  // namespace toolkit
