@@ -168,8 +168,11 @@ class WindowTest(unittest.TestCase):
 
         now = xh.wait_for(middle_moved, "the middle generator to move left")
         self.assertAlmostEqual(now[1][1], middle - 5 * unit, delta=unit)
-        self.assertAlmostEqual(now[0][1], left, delta=0.5 * unit)
-        self.assertAlmostEqual(now[2][1], right, delta=0.5 * unit)
+        # Translucent particles drawn over a sphere shift its measured centre
+        # by up to about half a unit from frame to frame; a moved camera or a
+        # moved outer generator would shift it by the full five.
+        self.assertAlmostEqual(now[0][1], left, delta=2 * unit)
+        self.assertAlmostEqual(now[2][1], right, delta=2 * unit)
         self.assertEqual(quendar.close(), 0)
 
     def test_left_arrow_moves_the_fire_left(self):
