@@ -1,7 +1,6 @@
 #include "app/Program.h"
 
 #include "app/CommandLine.h"
-#include "app/DepthOrder.h"
 #include "app/Keyboard.h"
 #include "app/Viewer.h"
 #include "sim/ParticleSystem.h"
@@ -81,9 +80,8 @@ int runProgram(int argc, char **argv, const ProgramHooks *hooks) {
     stepTimer->setInterval(SbTime(kStepInterval));
     stepTimer->schedule();
 
-    // 9. The viewer, shown, drawing the translucent particles far to near.
+    // 9. The viewer, shown.
     toolkit::ExaminerViewer *viewer = createViewer(mainWindow, root);   // deleted at shutdown
-    if (!hooks->coinObjectOrder) orderByShapeCentre(viewer->getGLRenderAction());
     if (hooks->viewerShown != nullptr) hooks->viewerShown(hooks->data, mainWindow, viewer, *particleSystem);
 
     // 10. The frame-rate display.

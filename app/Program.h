@@ -22,10 +22,6 @@ struct ProgramHooks {
     // given the particle system.
     SoSensorCB *onTimer;
 
-    // Step 9: Coin's own order of the translucent objects (bounding-box
-    // centres) in place of the program's cheaper one, which gives the same.
-    bool coinObjectOrder;
-
     // After step 9: the viewer exists and is shown; no frame is drawn yet.
     void (*viewerShown)(void *data, toolkit::Window mainWindow, toolkit::ExaminerViewer *viewer,
                         ParticleSystem &system);

@@ -8,8 +8,8 @@
 // kernel records it, to 10 ms) to the end of the first frame.
 // --straightforward runs the step and warm-up of the benchmarks' plain
 // reference, with every particle's translation notifying the scene on each
-// write, the particle separators caching as Coin decides and Coin's own
-// order of the translucent particles: the version to compare against.
+// write and the particle separators caching as Coin decides: the version to
+// compare against.
 // Exit status: 0 after the run, 1 without a display or without the memory
 // for the particles, 2 for a command line it cannot use.
 
@@ -211,7 +211,6 @@ int main(int argc, char **argv) {
     if (run.straightforward) {
         hooks.warmUp = straightforwardWarmUp;
         hooks.onTimer = straightforwardTimer;
-        hooks.coinObjectOrder = true;
     }
     // The program's own command line: its path, then the two counts.
     char *programArgs[] = {argv[0], argv[first], argv[first + 1], nullptr};
