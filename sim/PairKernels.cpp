@@ -19,90 +19,57 @@ namespace {
 
 // Lanes a vector kernel takes at once; the lists carry this much slack so
 // that a group may run past the end.
-constexpr int32_t kLanes = 4;
+constexpr int32_t kLanes = kPairLanes;
 
-// One call's working lists: about 10 KB on the stack, nothing allocated.
-struct Scratch {
-    alignas(32) int32_t list[kMaxNeighbours + kLanes];     // candidates, in query order
-    alignas(32) int32_t inside[kMaxNeighbours + kLanes];   // those inside the cut-off
-    alignas(32) double squared[kMaxNeighbours + kLanes];   // their squared distances
-    alignas(32) double factor[kMaxNeighbours + kLanes];    // and their pair factors
-    alignas(16) int32_t slow[kMaxNeighbours + kLanes];     // factors left to pairFactor
+// Where the partner of a list sits in the grid: its bucket and its entry
+// there, or no bucket.
+struct PartnerEntry {
+    const Bucket *bucket;
+    int32_t entry;
 };
 
-// The query's list, copied bucket by bucket: the 27 cells in order, cut at
-// kMaxNeighbours entries. Returns its length.
-int32_t gatherCandidates(const SpatialHashGrid &grid, const SbVec3f &p, int32_t *list) {
-    const Bucket *visit[27];
-    grid.neighbourBuckets(p[0], p[1], p[2], visit);
-    int32_t n = 0;
-    for (const Bucket *bucket : visit) {
-        const int32_t room = kMaxNeighbours - n;
-        const int32_t take = bucket->count < room ? bucket->count : room;
-        if (take <= 0) continue;
-        // Four at a time while four remain in the bucket, then one by one: a
-        // library call per bucket of about ten entries costs more.
-        int32_t e = 0;
-#if QUENDAR_HAVE_WIDE
-        for (; e + 4 <= take; e += 4) {
-            const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bucket->indices + e));
-            _mm_storeu_si128(reinterpret_cast<__m128i *>(list + n + e), four);
-        }
-#endif
-        for (; e < take; ++e) list[n + e] = bucket->indices[e];
-        n += take;
-        if (n == kMaxNeighbours) break;
-    }
-    return n;
+// Index of a bucket of grid, from its address.
+inline int32_t bucketIndex(const SpatialHashGrid &grid, const Bucket *bucket) {
+    return static_cast<int32_t>(bucket - grid.buckets);
 }
 
-// The chain of force sums, in list order, one pair at a time: the order and
-// the rounding of every sum are the result, so this stays sequential.
-inline void addForces(const int32_t *inside, const double *factor, int32_t count,
-                      const PackedPosition *packed, double px, double py, double pz, float &fx,
-                      float &fy, float &fz) {
-    for (int32_t b = 0; b < count; ++b) {
-        const PackedPosition &q = packed[inside[b]];
-        fx = static_cast<float>((px - static_cast<double>(q.x)) * factor[b] + static_cast<double>(fx));
-        fy = static_cast<float>((py - static_cast<double>(q.y)) * factor[b] + static_cast<double>(fy));
-        fz = static_cast<float>((pz - static_cast<double>(q.z)) * factor[b] + static_cast<double>(fz));
-    }
+// One link of the chain of force sums: the order and the rounding of every
+// sum are the result, so the links of one particle stay sequential.
+inline void addLink(const PackedPosition &q, double k, double px, double py, double pz, float &x,
+                    float &y, float &z) {
+    x = static_cast<float>((px - static_cast<double>(q.x)) * k + static_cast<double>(x));
+    y = static_cast<float>((py - static_cast<double>(q.y)) * k + static_cast<double>(y));
+    z = static_cast<float>((pz - static_cast<double>(q.z)) * k + static_cast<double>(z));
 }
 
 // Baseline kernels: scalar filter, factors two at a time (SSE2).
 
-int32_t filterPortable(const int32_t *list, int32_t n, const PackedPosition *packed, double px,
-                       double py, double pz, int32_t *inside, double *squared) {
+// The query's candidates in its order: the 27 buckets in turn, each one's
+// entries in order, cut after kMaxNeighbours entries in all. Lists those
+// inside the cut-off, and where the partner's entries fall among them.
+void filterPortable(const SpatialHashGrid &grid, const Bucket *const *visit, const BucketPositions &order,
+                    PartnerEntry partner, double px, double py, double pz, PairList &out) {
     int32_t kept = 0;
-    for (int32_t m = 0; m < n; ++m) {
-        const int32_t j = list[m];
-        const PackedPosition &q = packed[j];
-        const double dx = px - static_cast<double>(q.x);
-        const double dy = py - static_cast<double>(q.y);
-        const double dz = pz - static_cast<double>(q.z);
-        const double d2 = dx * dx + dy * dy + dz * dz;
-        inside[kept] = j;
-        squared[kept] = d2;
-        kept += static_cast<int32_t>(isPairInside(d2));
+    int32_t room = kMaxNeighbours;
+    out.deferredCount = 0;
+    for (int32_t v = 0; v < 27; ++v) {
+        const Bucket &bucket = *visit[v];
+        const int32_t take = bucket.count < room ? bucket.count : room;
+        room -= take;
+        const int32_t base = order.start[bucketIndex(grid, &bucket)];
+        for (int32_t e = 0; e < take; ++e) {
+            const double dx = px - static_cast<double>(order.x[base + e]);
+            const double dy = py - static_cast<double>(order.y[base + e]);
+            const double dz = pz - static_cast<double>(order.z[base + e]);
+            const double d2 = dx * dx + dy * dy + dz * dz;
+            if (&bucket == partner.bucket && e == partner.entry) out.deferredAt[out.deferredCount++] = kept;
+            out.inside[kept] = bucket.indices[e];
+            out.squared[kept] = d2;
+            kept += static_cast<int32_t>(isPairInside(d2));
+        }
+        if (room == 0) break;
     }
-    return kept;
-}
-
-void sumPortable(const int32_t *inside, const double *squared, int32_t kept,
-                 const PackedPosition *packed, double px, double py, double pz, float &fx, float &fy,
-                 float &fz) {
-    // The sums in registers, written back once: through the references they
-    // would make a store and a load part of every link of the chain.
-    float x = fx, y = fy, z = fz;
-    alignas(16) double factor[kLanes];
-    for (int32_t k = 0; k < kept; k += kLanes) {
-        const int32_t count = kept - k < kLanes ? kept - k : kLanes;
-        pairFactors(squared + k, factor, count);
-        addForces(inside + k, factor, count, packed, px, py, pz, x, y, z);
-    }
-    fx = x;
-    fy = y;
-    fz = z;
+    out.kept = kept;
 }
 
 #if QUENDAR_HAVE_WIDE
@@ -134,9 +101,8 @@ constexpr CompactTables kCompact;
 // does); the few such lanes are listed as they turn up, so that no test in
 // the loop depends on the data. d2 must hold a multiple of four entries
 // past n that are inside the cut-off.
-__attribute__((target("avx2"))) void pairFactorsWide(const double *d2, double *k, int32_t n,
+__attribute__((target("avx2,fma"))) void pairFactorsWide(const double *d2, double *k, int32_t n,
                                                      int32_t *slow) {
-    const __m256d split = _mm256_set1_pd(134217729.0);   // 2^27 + 1
     const __m256d exponentMask = _mm256_castsi256_pd(_mm256_set1_epi64x(0x7FF0000000000000ll));
     const __m256d magnitudeMask = _mm256_castsi256_pd(_mm256_set1_epi64x(0x7FFFFFFFFFFFFFFFll));
     const __m256d margin = _mm256_set1_pd(kHalfwayMargin);
@@ -149,13 +115,10 @@ __attribute__((target("avx2"))) void pairFactorsWide(const double *d2, double *k
         const __m256d x = _mm256_cvtps_pd(_mm256_cvtpd_ps(d));   // the distance rounded to float
         const __m256d s = _mm256_mul_pd(x, x);
         const __m256d q = _mm256_mul_pd(s, s);
-        const __m256d c = _mm256_mul_pd(split, s);
-        const __m256d high = _mm256_sub_pd(c, _mm256_sub_pd(c, s));
-        const __m256d low = _mm256_sub_pd(s, high);
-        const __m256d e = _mm256_add_pd(
-            _mm256_add_pd(_mm256_add_pd(_mm256_sub_pd(_mm256_mul_pd(high, high), q), _mm256_mul_pd(high, low)),
-                          _mm256_mul_pd(low, high)),
-            _mm256_mul_pd(low, low));
+        // s * s - q exactly, the rounding error of q: one fused operation
+        // where exactPowFour needs Dekker's product. (Only here, for the
+        // error term; no result of the force is ever fused.)
+        const __m256d e = _mm256_fmsub_pd(s, s, q);
         const __m256d bound = _mm256_mul_pd(margin, _mm256_and_pd(q, exponentMask));
         const __m256d error = _mm256_mul_pd(_mm256_and_pd(e, magnitudeMask), ulpScale);
         const int fast = _mm256_movemask_pd(_mm256_cmp_pd(error, bound, _CMP_LT_OQ));
@@ -168,65 +131,70 @@ __attribute__((target("avx2"))) void pairFactorsWide(const double *d2, double *k
     for (int32_t i = 0; i < slowCount; ++i) k[slow[i]] = pairFactor(d2[slow[i]]);
 }
 
-// The whole pair loop, four candidates at a time: first every candidate is
-// measured and those inside are listed, then their factors are formed four
-// at a time and their forces added in list order. (Adding as soon as four
-// are listed is slower: the test mispredicts and the loads of fresh list
-// entries miss store forwarding.) list must hold a multiple of four entries
-// past n that measure as outside (the caller pads with self, whose entry
-// reads not a number).
-__attribute__((target("avx2"))) void pairForcesWide(const int32_t *list, int32_t n,
-                                                    const PackedPosition *packed, double px,
-                                                    double py, double pz, int32_t *inside,
-                                                    double *squared, double *factor, int32_t *slow,
-                                                    float &fx, float &fy, float &fz) {
+// Lanes 0 .. r-1 of four, for r = 0 .. 4: the entries of a bucket's last,
+// partial group.
+alignas(32) constexpr int64_t kFirstLanes[5][4] = {
+    {0, 0, 0, 0}, {-1, 0, 0, 0}, {-1, -1, 0, 0}, {-1, -1, -1, 0}, {-1, -1, -1, -1}};
+
+// The filter, four candidates at a time, read from the bucket-ordered copy
+// four consecutive entries at a time: lists those inside the cut-off, and
+// where the partner's entries fall among them.
+__attribute__((target("avx2"))) void filterWide(const SpatialHashGrid &grid, const Bucket *const *visit,
+                                                const BucketPositions &order, PartnerEntry partner,
+                                                double px, double py, double pz, PairList &out) {
     const __m256d pX = _mm256_set1_pd(px), pY = _mm256_set1_pd(py), pZ = _mm256_set1_pd(pz);
     const __m256d cutoff = _mm256_set1_pd(kPairCutoffSquared);
     const __m256d zero = _mm256_setzero_pd();
-    // The sums in registers, written back once: through the references they
-    // would make a store and a load part of every link of the chain.
-    float x = fx, y = fy, z = fz;
+    int32_t *const inside = out.inside;
+    double *const squared = out.squared;
     int32_t kept = 0;   // inside entries listed
-    for (int32_t m = 0; m < n; m += kLanes) {
-        const __m128i index = _mm_loadu_si128(reinterpret_cast<const __m128i *>(list + m));
-        // Each entry's x y z (and its unused lane), widened to double exactly.
-        const __m256d q0 = _mm256_cvtps_pd(_mm_load_ps(&packed[list[m]].x));
-        const __m256d q1 = _mm256_cvtps_pd(_mm_load_ps(&packed[list[m + 1]].x));
-        const __m256d q2 = _mm256_cvtps_pd(_mm_load_ps(&packed[list[m + 2]].x));
-        const __m256d q3 = _mm256_cvtps_pd(_mm_load_ps(&packed[list[m + 3]].x));
-        const __m256d t0 = _mm256_unpacklo_pd(q0, q1);   // x0 x1 | z0 z1
-        const __m256d t1 = _mm256_unpackhi_pd(q0, q1);   // y0 y1 | .
-        const __m256d t2 = _mm256_unpacklo_pd(q2, q3);   // x2 x3 | z2 z3
-        const __m256d t3 = _mm256_unpackhi_pd(q2, q3);   // y2 y3 | .
-        const __m256d dx = _mm256_sub_pd(pX, _mm256_permute2f128_pd(t0, t2, 0x20));
-        const __m256d dy = _mm256_sub_pd(pY, _mm256_permute2f128_pd(t1, t3, 0x20));
-        const __m256d dz = _mm256_sub_pd(pZ, _mm256_permute2f128_pd(t0, t2, 0x31));
-        // (dx*dx + dy*dy) + dz*dz, as the scalar expression adds them.
-        const __m256d d2 = _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(dx, dx), _mm256_mul_pd(dy, dy)),
-                                         _mm256_mul_pd(dz, dz));
-        const __m256d in = _mm256_and_pd(_mm256_cmp_pd(d2, cutoff, _CMP_LT_OQ),
-                                         _mm256_cmp_pd(d2, zero, _CMP_GT_OQ));
-        const int mask = _mm256_movemask_pd(in);
-        const __m256i pairs = _mm256_load_si256(reinterpret_cast<const __m256i *>(kCompact.pairs[mask]));
-        const __m128i lanes = _mm_load_si128(reinterpret_cast<const __m128i *>(kCompact.lanes[mask]));
-        _mm256_storeu_pd(squared + kept,
-                         _mm256_castps_pd(_mm256_permutevar8x32_ps(_mm256_castpd_ps(d2), pairs)));
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(inside + kept),
-                         _mm_castps_si128(_mm_permutevar_ps(_mm_castsi128_ps(index), lanes)));
-        kept += __builtin_popcount(static_cast<unsigned>(mask));
+    int32_t room = kMaxNeighbours;
+    out.deferredCount = 0;
+    for (int32_t v = 0; v < 27; ++v) {
+        const Bucket &bucket = *visit[v];
+        const int32_t take = bucket.count < room ? bucket.count : room;
+        room -= take;
+        const int32_t base = order.start[bucketIndex(grid, &bucket)];
+        const float *const bx = order.x + base;
+        const float *const by = order.y + base;
+        const float *const bz = order.z + base;
+        const bool partnerHere = &bucket == partner.bucket && partner.entry < take;
+        // e stays a multiple of four below take <= 40: the index loads stay
+        // inside the bucket, the position loads inside the slack.
+        for (int32_t e = 0; e < take; e += kLanes) {
+            const __m256d dx = _mm256_sub_pd(pX, _mm256_cvtps_pd(_mm_loadu_ps(bx + e)));
+            const __m256d dy = _mm256_sub_pd(pY, _mm256_cvtps_pd(_mm_loadu_ps(by + e)));
+            const __m256d dz = _mm256_sub_pd(pZ, _mm256_cvtps_pd(_mm_loadu_ps(bz + e)));
+            // (dx*dx + dy*dy) + dz*dz, as the scalar expression adds them.
+            const __m256d d2 = _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(dx, dx), _mm256_mul_pd(dy, dy)),
+                                             _mm256_mul_pd(dz, dz));
+            const int32_t left = take - e < kLanes ? take - e : kLanes;
+            const __m256d present = _mm256_load_pd(reinterpret_cast<const double *>(kFirstLanes[left]));
+            const __m256d in = _mm256_and_pd(
+                _mm256_and_pd(_mm256_cmp_pd(d2, cutoff, _CMP_LT_OQ), _mm256_cmp_pd(d2, zero, _CMP_GT_OQ)),
+                present);
+            const int mask = _mm256_movemask_pd(in);
+            const __m128i index = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bucket.indices + e));
+            const __m256i pairs = _mm256_load_si256(reinterpret_cast<const __m256i *>(kCompact.pairs[mask]));
+            const __m128i lanes = _mm_load_si128(reinterpret_cast<const __m128i *>(kCompact.lanes[mask]));
+            _mm256_storeu_pd(squared + kept,
+                             _mm256_castps_pd(_mm256_permutevar8x32_ps(_mm256_castpd_ps(d2), pairs)));
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(inside + kept),
+                             _mm_castps_si128(_mm_permutevar_ps(_mm_castsi128_ps(index), lanes)));
+            if (partnerHere && partner.entry - e < kLanes && partner.entry >= e) {
+                const unsigned before = static_cast<unsigned>(mask) & ((1u << (partner.entry - e)) - 1u);
+                out.deferredAt[out.deferredCount++] = kept + __builtin_popcount(before);
+            }
+            kept += __builtin_popcount(static_cast<unsigned>(mask));
+        }
+        if (room == 0) break;
     }
-    // Past the end, a harmless distance for the lanes of the last group.
-    for (int32_t pad = 0; pad < kLanes; ++pad) squared[kept + pad] = 1.0;
-    pairFactorsWide(squared, factor, kept, slow);
-    addForces(inside, factor, kept, packed, px, py, pz, x, y, z);
-    fx = x;
-    fy = y;
-    fz = z;
+    out.kept = kept;
 }
 
 bool detectWide() {
     __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2");
+    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
 }
 
 #else
@@ -240,33 +208,108 @@ bool useWide = kWideAvailable;
 
 }  // namespace
 
-void addPairForcesPacked(const SpatialHashGrid &grid, PackedPosition *packed, int32_t self,
-                         const SbVec3f &p, SbVec3f &force) {
-    Scratch scratch;
-    const int32_t n = gatherCandidates(grid, p, scratch.list);
-    for (int32_t pad = 0; pad < kLanes; ++pad) scratch.list[n + pad] = self;
+void arrangeByBucket(const SpatialHashGrid &grid, const PackedPosition *packed, int32_t activeCount,
+                     BucketPositions &order) {
+    for (int32_t i = 0; i < activeCount; ++i) order.slot[i] = -1;
+    int32_t next = 0;
+    for (int32_t b = 0; b < kBucketCount; ++b) {
+        order.start[b] = next;
+        const Bucket &bucket = grid.buckets[b];
+        for (int32_t e = 0; e < bucket.count; ++e) {
+            const int32_t j = bucket.indices[e];
+            order.x[next] = packed[j].x;
+            order.y[next] = packed[j].y;
+            order.z[next] = packed[j].z;
+            order.slot[j] = next;
+            ++next;
+        }
+    }
+}
+
+void listPairs(const SpatialHashGrid &grid, BucketPositions &order, const PackedPosition *packed,
+               int32_t self, int32_t partner, const SbVec3f &p, PairList &out) {
+    const Bucket *visit[27];
+    grid.neighbourBuckets(p[0], p[1], p[2], visit);
     const double px = p[0], py = p[1], pz = p[2];
 
-    // The particle itself is excluded by index: while its own entry reads
-    // not a number, every distance to it fails the cut-off test.
-    const PackedPosition own = packed[self];
-    packed[self].x = std::numeric_limits<float>::quiet_NaN();
-    float fx = force[0], fy = force[1], fz = force[2];
+    // Self and partner are left out by index: while their entries read not a
+    // number, every distance to them fails the cut-off test. (Without a slot
+    // a particle's bucket was full and it is in no list.)
+    const int32_t ownSlot = order.slot[self];
+    const int32_t partnerSlot = partner >= 0 ? order.slot[partner] : -1;
+    const float ownX = ownSlot >= 0 ? order.x[ownSlot] : 0.0f;
+    const float partnerX = partnerSlot >= 0 ? order.x[partnerSlot] : 0.0f;
+    if (ownSlot >= 0) order.x[ownSlot] = std::numeric_limits<float>::quiet_NaN();
+    if (partnerSlot >= 0) order.x[partnerSlot] = std::numeric_limits<float>::quiet_NaN();
+    PartnerEntry entry{nullptr, -1};
+    if (partnerSlot >= 0) {
+        // The partner has not moved since the grid was built: its packed
+        // position still names its bucket.
+        const PackedPosition &q = packed[partner];
+        const int32_t b = grid.hashPosition(q.x, q.y, q.z);
+        entry = PartnerEntry{&grid.buckets[b], partnerSlot - order.start[b]};
+    }
+#if QUENDAR_HAVE_WIDE
+    if (useWide)
+        filterWide(grid, visit, order, entry, px, py, pz, out);
+    else
+#endif
+        filterPortable(grid, visit, order, entry, px, py, pz, out);
+    if (partnerSlot >= 0) order.x[partnerSlot] = partnerX;
+    if (ownSlot >= 0) order.x[ownSlot] = ownX;
+
+    // Past the end, a harmless distance for the lanes of the last group.
+    for (int32_t pad = 0; pad < kLanes; ++pad) out.squared[out.kept + pad] = 1.0;
 #if QUENDAR_HAVE_WIDE
     if (useWide) {
-        pairForcesWide(scratch.list, n, packed, px, py, pz, scratch.inside, scratch.squared,
-                       scratch.factor, scratch.slow, fx, fy, fz);
+        alignas(16) int32_t slow[kMaxNeighbours + kLanes];
+        pairFactorsWide(out.squared, out.factor, out.kept, slow);
     } else
 #endif
-    {
-        const int32_t kept =
-            filterPortable(scratch.list, n, packed, px, py, pz, scratch.inside, scratch.squared);
-        // Past the end, a harmless distance for the lanes of the last group.
-        for (int32_t pad = 0; pad < kLanes; ++pad) scratch.squared[kept + pad] = 1.0;
-        sumPortable(scratch.inside, scratch.squared, kept, packed, px, py, pz, fx, fy, fz);
+        pairFactors(out.squared, out.factor, out.kept);
+}
+
+int32_t addBoth(const PairList &a, const SbVec3f &pa, SbVec3f &forceA, const PairList &b,
+                const SbVec3f &pb, SbVec3f &forceB, const PackedPosition *packed) {
+    // The sums in registers, written back once: through the references they
+    // would make a store and a load part of every link of the chains.
+    float ax = forceA[0], ay = forceA[1], az = forceA[2];
+    float bx = forceB[0], by = forceB[1], bz = forceB[2];
+    const double pax = pa[0], pay = pa[1], paz = pa[2];
+    const double pbx = pb[0], pby = pb[1], pbz = pb[2];
+    const int32_t lengthA = a.kept;
+    const int32_t lengthB = b.deferredCount > 0 ? b.deferredAt[0] : b.kept;
+    const int32_t both = lengthA < lengthB ? lengthA : lengthB;
+    int32_t k = 0;
+    for (; k < both; ++k) {
+        addLink(packed[a.inside[k]], a.factor[k], pax, pay, paz, ax, ay, az);
+        addLink(packed[b.inside[k]], b.factor[k], pbx, pby, pbz, bx, by, bz);
     }
-    packed[self] = own;
-    force.setValue(fx, fy, fz);
+    for (int32_t ka = k; ka < lengthA; ++ka) addLink(packed[a.inside[ka]], a.factor[ka], pax, pay, paz, ax, ay, az);
+    for (int32_t kb = k; kb < lengthB; ++kb) addLink(packed[b.inside[kb]], b.factor[kb], pbx, pby, pbz, bx, by, bz);
+    forceA.setValue(ax, ay, az);
+    forceB.setValue(bx, by, bz);
+    return lengthB;
+}
+
+void addRest(const PairList &list, int32_t from, int32_t partner, const SbVec3f &p, SbVec3f &force,
+             const PackedPosition *packed) {
+    float x = force[0], y = force[1], z = force[2];
+    const double px = p[0], py = p[1], pz = p[2];
+    int32_t k = from;
+    for (int32_t d = 0; d < list.deferredCount; ++d) {
+        for (; k < list.deferredAt[d]; ++k) addLink(packed[list.inside[k]], list.factor[k], px, py, pz, x, y, z);
+        // The partner, now where it ends this step: measured as the filter
+        // would have measured it.
+        const PackedPosition &q = packed[partner];
+        const double dx = px - static_cast<double>(q.x);
+        const double dy = py - static_cast<double>(q.y);
+        const double dz = pz - static_cast<double>(q.z);
+        const double d2 = dx * dx + dy * dy + dz * dz;
+        if (isPairInside(d2)) addLink(q, pairFactor(d2), px, py, pz, x, y, z);
+    }
+    for (; k < list.kept; ++k) addLink(packed[list.inside[k]], list.factor[k], px, py, pz, x, y, z);
+    force.setValue(x, y, z);
 }
 
 namespace pair_kernels {

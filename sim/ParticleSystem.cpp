@@ -25,6 +25,7 @@ ParticleSystem::ParticleSystem(int32_t particleCapacity, float stepLength)
       generatorCount(0),
       nextGenerator(0),
       packedPositions(nullptr),
+      bucketPositions(nullptr),
       notifyNode(nullptr),
       stepCount(0) {
     if (particleArrayBytes(capacity) != 0) {
@@ -43,11 +44,37 @@ ParticleSystem::ParticleSystem(int32_t particleCapacity, float stepLength)
         }
     }
     grid = new (std::nothrow) SpatialHashGrid(kGridCellSize);
-    if (particles != nullptr)
-        packedPositions = new (std::nothrow) PackedPosition[static_cast<std::size_t>(capacity)];
+    if (particles == nullptr) return;
+    const std::size_t n = static_cast<std::size_t>(capacity);
+    packedPositions = new (std::nothrow) PackedPosition[n];
+    BucketPositions *order = new (std::nothrow) BucketPositions;
+    if (order == nullptr) return;
+    // One block of floats for x, y and z, each with 4 slots of slack that a
+    // vector load past the last entry may read.
+    const std::size_t slots = n + 4;
+    float *coordinates = new (std::nothrow) float[3 * slots]();
+    int32_t *slot = new (std::nothrow) int32_t[n];
+    if (coordinates == nullptr || slot == nullptr) {
+        delete[] coordinates;
+        delete[] slot;
+        delete order;
+        return;
+    }
+    for (int32_t b = 0; b < kBucketCount; ++b) order->start[b] = 0;
+    for (std::size_t i = 0; i < n; ++i) slot[i] = -1;
+    order->x = coordinates;
+    order->y = coordinates + slots;
+    order->z = coordinates + 2 * slots;
+    order->slot = slot;
+    bucketPositions = order;
 }
 
 ParticleSystem::~ParticleSystem() {
+    if (bucketPositions != nullptr) {
+        delete[] bucketPositions->x;   // the block of all three
+        delete[] bucketPositions->slot;
+        delete bucketPositions;
+    }
     delete[] packedPositions;
     delete grid;
     delete[] particles;

@@ -2,6 +2,8 @@
 // The particle pool and everything one step needs: the active count, the
 // registered generators, the time step and the hash grid.
 
+#include "grid/SpatialHashGrid.h"
+
 #include <Inventor/SbVec3f.h>
 
 #include <cstddef>
@@ -11,7 +13,6 @@ class SoSensor;
 class SoSeparator;
 class SoTransform;
 struct Generator;
-struct SpatialHashGrid;
 class SoNode;
 
 constexpr int32_t kMaxGenerators = 3;   // a fourth addGenerator is ignored
@@ -22,6 +23,15 @@ constexpr int32_t kMaxGenerators = 3;   // a fourth addGenerator is ignored
 // update into a double copy, skipping the rounding to float.
 struct alignas(16) PackedPosition {
     float x, y, z, unused;
+};
+
+// The positions once more, in the grid's bucket order, so that the pair loop
+// reads a bucket's candidates from consecutive memory. Rebuilt with the grid
+// each step and kept equal to the particles as the step moves them.
+struct BucketPositions {
+    int32_t start[kBucketCount];   // first slot of each bucket's entries
+    float *x, *y, *z;              // owned; capacity + 4 slots each (the last 4 stay 0)
+    int32_t *slot;                 // owned; particle i's slot, or -1 when its bucket was full
 };
 
 // One pooled particle: 64 bytes.
@@ -51,6 +61,8 @@ struct ParticleSystem {
     // compact copy of the positions: refreshed from particles when the grid
     // is rebuilt and kept equal to them as the step moves each particle.
     PackedPosition *packedPositions;
+    // Owned, with its arrays; null if any could not be had.
+    BucketPositions *bucketPositions;
     // Not owned; null while nothing is on screen (the warm-up). The particles'
     // translation fields notify nothing when written; the step touches this
     // node once at its end instead, so a viewer redraws once per step.

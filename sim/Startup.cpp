@@ -88,7 +88,8 @@ ParticleSystem *createParticleSystem(int32_t numParticles) {
     if (needed == 0 || needed > availableBytes()) return nullptr;
     ParticleSystem *system = new (std::nothrow) ParticleSystem(numParticles, kTimeStep);
     if (system == nullptr) return nullptr;
-    if (system->particles == nullptr || system->grid == nullptr || system->packedPositions == nullptr) {
+    if (system->particles == nullptr || system->grid == nullptr || system->packedPositions == nullptr ||
+        system->bucketPositions == nullptr) {
         delete system;
         return nullptr;
     }
