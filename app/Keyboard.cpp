@@ -8,7 +8,9 @@
 
 namespace {
 
-// One key press moves the generator this far, in world units.
+// One key press moves the generator this far, in world units (1.0). The
+// particles' cone is about 5 units wide near the generator: much larger steps
+// tear the flame apart instead of moving it.
 constexpr double kStep = 1.0;
 
 struct KeyMove {
@@ -29,7 +31,7 @@ constexpr KeyMove kKeyMoves[] = {
 }  // namespace
 
 void onKeyPress(void *userData, SoEventCallback *node) {
-    Generator *generator = static_cast<Generator *>(userData);
+    Generator *generator = static_cast<Generator *>(userData);   // not owned: start-up's origin generator
     const SoEvent *event = node->getEvent();
     const float x = generator->position[0];
     const float y = generator->position[1];
