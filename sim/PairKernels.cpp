@@ -192,6 +192,59 @@ __attribute__((target("avx2"))) void filterWide(const SpatialHashGrid &grid, con
     out.kept = kept;
 }
 
+// The filter eight candidates at a time, where the processor has AVX-512:
+// the kept lanes are packed by a compress instead of a table.
+__attribute__((target("avx512f,avx512vl,avx2"))) void filterWidest(
+    const SpatialHashGrid &grid, const Bucket *const *visit, const BucketPositions &order,
+    PartnerEntry partner, double px, double py, double pz, PairList &out) {
+    constexpr int32_t kEight = 8;
+    const __m512d pX = _mm512_set1_pd(px), pY = _mm512_set1_pd(py), pZ = _mm512_set1_pd(pz);
+    const __m512d cutoff = _mm512_set1_pd(kPairCutoffSquared);
+    const __m512d zero = _mm512_setzero_pd();
+    int32_t kept = 0;
+    int32_t room = kMaxNeighbours;
+    out.deferredCount = 0;
+    for (int32_t v = 0; v < 27; ++v) {
+        const Bucket &bucket = *visit[v];
+        const int32_t take = bucket.count < room ? bucket.count : room;
+        room -= take;
+        const int32_t base = order.start[bucketIndex(grid, &bucket)];
+        const float *const bx = order.x + base;
+        const float *const by = order.y + base;
+        const float *const bz = order.z + base;
+        const bool partnerHere = &bucket == partner.bucket && partner.entry < take;
+        // e stays a multiple of eight below take <= 40: the index loads stay
+        // inside the bucket, the position loads inside the slack.
+        for (int32_t e = 0; e < take; e += kEight) {
+            const __m512d dx = _mm512_sub_pd(pX, _mm512_maskz_cvtps_pd(0xFF, _mm256_loadu_ps(bx + e)));
+            const __m512d dy = _mm512_sub_pd(pY, _mm512_maskz_cvtps_pd(0xFF, _mm256_loadu_ps(by + e)));
+            const __m512d dz = _mm512_sub_pd(pZ, _mm512_maskz_cvtps_pd(0xFF, _mm256_loadu_ps(bz + e)));
+            // (dx*dx + dy*dy) + dz*dz, as the scalar expression adds them.
+            const __m512d d2 = _mm512_add_pd(_mm512_add_pd(_mm512_mul_pd(dx, dx), _mm512_mul_pd(dy, dy)),
+                                             _mm512_mul_pd(dz, dz));
+            const int32_t left = take - e < kEight ? take - e : kEight;
+            const __mmask8 present = static_cast<__mmask8>((1u << left) - 1u);
+            const __mmask8 in = static_cast<__mmask8>(_mm512_cmp_pd_mask(d2, cutoff, _CMP_LT_OQ) &
+                                                      _mm512_cmp_pd_mask(d2, zero, _CMP_GT_OQ) & present);
+            const __m256i index = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(bucket.indices + e));
+            _mm512_storeu_pd(out.squared + kept, _mm512_maskz_compress_pd(in, d2));
+            _mm256_storeu_si256(reinterpret_cast<__m256i *>(out.inside + kept), _mm256_maskz_compress_epi32(in, index));
+            if (partnerHere && partner.entry - e < kEight && partner.entry >= e) {
+                const unsigned before = static_cast<unsigned>(in) & ((1u << (partner.entry - e)) - 1u);
+                out.deferredAt[out.deferredCount++] = kept + __builtin_popcount(before);
+            }
+            kept += __builtin_popcount(static_cast<unsigned>(in));
+        }
+        if (room == 0) break;
+    }
+    out.kept = kept;
+}
+
+bool detectWidest() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl");
+}
+
 bool detectWide() {
     __builtin_cpu_init();
     return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
@@ -200,11 +253,14 @@ bool detectWide() {
 #else
 
 bool detectWide() { return false; }
+bool detectWidest() { return false; }
 
 #endif
 
 const bool kWideAvailable = detectWide();
+const bool kWidestAvailable = kWideAvailable && detectWidest();
 bool useWide = kWideAvailable;
+bool useWidest = kWidestAvailable;
 
 }  // namespace
 
@@ -250,7 +306,9 @@ void listPairs(const SpatialHashGrid &grid, BucketPositions &order, const Packed
         entry = PartnerEntry{&grid.buckets[b], partnerSlot - order.start[b]};
     }
 #if QUENDAR_HAVE_WIDE
-    if (useWide)
+    if (useWidest)
+        filterWidest(grid, visit, order, entry, px, py, pz, out);
+    else if (useWide)
         filterWide(grid, visit, order, entry, px, py, pz, out);
     else
 #endif
@@ -332,6 +390,17 @@ void pairFactorsBatch(const double *d2, double *k, int32_t n, bool wide) {
 }
 
 bool wideVectorsAvailable() { return kWideAvailable; }
-void useWideVectors(bool on) { useWide = on && kWideAvailable; }
-bool usingWideVectors() { return useWide; }
+
+bool kernelsAvailable(Kernels kernels) {
+    switch (kernels) {
+    case Kernels::baseline: return true;
+    case Kernels::wide: return kWideAvailable;
+    case Kernels::widest: return kWidestAvailable;
+    }
+    return false;
+}
+void useKernels(Kernels kernels) {
+    useWidest = kernels == Kernels::widest && kWidestAvailable;
+    useWide = kernels != Kernels::baseline && kWideAvailable;
+}
 }  // namespace pair_kernels

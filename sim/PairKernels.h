@@ -20,13 +20,15 @@ struct PackedPosition;
 // Lanes a vector kernel takes at once; lists carry this much slack so that a
 // group may run past their end.
 constexpr int32_t kPairLanes = 4;
+// Slots a list keeps past its end for the widest group's stores.
+constexpr int32_t kPairSlack = 8;
 
 // One particle's pairs inside the cut-off, in list order, with their factors:
 // about 10 KB, kept on the caller's stack.
 struct PairList {
-    alignas(32) int32_t inside[kMaxNeighbours + kPairLanes];   // neighbour indices
-    alignas(32) double squared[kMaxNeighbours + kPairLanes];   // their squared distances
-    alignas(32) double factor[kMaxNeighbours + kPairLanes];    // their pair factors
+    alignas(64) int32_t inside[kMaxNeighbours + kPairSlack];   // neighbour indices
+    alignas(64) double squared[kMaxNeighbours + kPairSlack];   // their squared distances
+    alignas(64) double factor[kMaxNeighbours + kPairSlack];    // their pair factors
     int32_t kept;                                              // entries listed
     // Where the partner's entries fall among the listed ones, ascending (at
     // most one per visit of its bucket): the partner's position is not final
@@ -58,12 +60,15 @@ void addRest(const PairList &list, int32_t from, int32_t partner, const SbVec3f 
              const PackedPosition *packed);
 
 namespace pair_kernels {
-// Which instruction set the kernels use: wide (AVX2 with FMA, where the
-// processor has them; chosen once at start-up) or the baseline SSE2. Both
-// give the same bits; tests switch between them to show it.
-bool wideVectorsAvailable();
-void useWideVectors(bool on);   // ignored (stays off) without AVX2 and FMA
-bool usingWideVectors();
+// The kernel sets: the baseline (SSE2); wide, AVX2 with FMA; widest, whose
+// filter takes eight candidates at a time with AVX-512 (its factors are the
+// wide ones). The widest the processor has is chosen once at start-up; all
+// give the same bits, and tests switch between them to show it. A set that is
+// not there falls back to the next narrower one.
+enum class Kernels { baseline, wide, widest };
+bool kernelsAvailable(Kernels kernels);
+void useKernels(Kernels kernels);
+bool wideVectorsAvailable();   // the wide factors, for pairFactorsBatch
 
 // The pair factors of the wide (where available) or the baseline kernels, for
 // d2[0 .. n-1] each inside the cut-off: what the step multiplies each pair's

@@ -49,9 +49,9 @@ ParticleSystem::ParticleSystem(int32_t particleCapacity, float stepLength)
     packedPositions = new (std::nothrow) PackedPosition[n];
     BucketPositions *order = new (std::nothrow) BucketPositions;
     if (order == nullptr) return;
-    // One block of floats for x, y and z, each with 4 slots of slack that a
+    // One block of floats for x, y and z, each with 8 slots of slack that a
     // vector load past the last entry may read.
-    const std::size_t slots = n + 4;
+    const std::size_t slots = n + 8;
     float *coordinates = new (std::nothrow) float[3 * slots]();
     int32_t *slot = new (std::nothrow) int32_t[n];
     if (coordinates == nullptr || slot == nullptr) {

@@ -30,7 +30,7 @@ struct alignas(16) PackedPosition {
 // each step and kept equal to the particles as the step moves them.
 struct BucketPositions {
     int32_t start[kBucketCount];   // first slot of each bucket's entries
-    float *x, *y, *z;              // owned; capacity + 4 slots each (the last 4 stay 0)
+    float *x, *y, *z;              // owned; capacity + 8 slots each (the last 8 stay 0)
     int32_t *slot;                 // owned; particle i's slot, or -1 when its bucket was full
 };
 

@@ -40,9 +40,13 @@ TEST(StraightforwardMatch, WarmUpAndStepsGiveTheSameBits) {
     };
     const Case cases[] = {{1, 300, 400}, {1, 400, 300}, {2, 1000, 60}, {3, 3000, 8}};
     auto grid = std::make_unique<BaselineGrid>(kGridCellSize);
-    for (const bool wide : {true, false}) {
-    pair_kernels::useWideVectors(wide);
-    SCOPED_TRACE(wide && pair_kernels::wideVectorsAvailable() ? "wide kernels" : "baseline kernels");
+    using pair_kernels::Kernels;
+    for (const Kernels kernels : {Kernels::widest, Kernels::wide, Kernels::baseline}) {
+    if (!pair_kernels::kernelsAvailable(kernels)) continue;
+    pair_kernels::useKernels(kernels);
+    SCOPED_TRACE(kernels == Kernels::widest ? "widest kernels"
+                 : kernels == Kernels::wide ? "wide kernels"
+                                            : "baseline kernels");
     for (const Case &c : cases) {
         BenchFire program = emittedFire(c.generators, c.particles);
         warmUp(*program.system);
@@ -64,7 +68,7 @@ TEST(StraightforwardMatch, WarmUpAndStepsGiveTheSameBits) {
         releaseFire(reference);
     }
     }
-    pair_kernels::useWideVectors(true);
+    pair_kernels::useKernels(Kernels::widest);
 }
 
 }  // namespace
