@@ -11,7 +11,6 @@ import os
 import re
 import subprocess
 import sys
-import tempfile
 import unittest
 
 import xharness as xh
@@ -31,10 +30,7 @@ class RunTest(unittest.TestCase):
     def setUp(self):
         self.x = xh.Xvfb()
         self.addCleanup(self.x.close)
-        runtime = tempfile.TemporaryDirectory()
-        self.addCleanup(runtime.cleanup)
-        os.chmod(runtime.name, 0o700)
-        self.env = self.x.env(XDG_RUNTIME_DIR=runtime.name)
+        self.env = self.x.env(XDG_RUNTIME_DIR=xh.private_runtime_dir(self))
 
     def test_a_short_run_prints_one_line_of_positive_figures(self):
         for mode in ([], ["--straightforward"]):

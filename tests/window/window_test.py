@@ -10,7 +10,6 @@ window with three generators, and fire-1.png, the default fire's render area.
 import os
 import subprocess
 import sys
-import tempfile
 import unittest
 
 import xharness as xh
@@ -121,10 +120,7 @@ class WindowTest(unittest.TestCase):
     def setUp(self):
         self.x = xh.Xvfb()
         self.addCleanup(self.x.close)
-        runtime = tempfile.TemporaryDirectory()
-        self.addCleanup(runtime.cleanup)
-        os.chmod(runtime.name, 0o700)
-        self.runtime = runtime.name
+        self.runtime = xh.private_runtime_dir(self)
 
     def start(self, args, **extra_env):
         running = RunningQuendar(self.x, args, self.runtime, **extra_env)

@@ -32,6 +32,15 @@ def wait_for(condition, what, deadline=DEADLINE, interval=0.1):
         time.sleep(interval)
 
 
+def private_runtime_dir(test):
+    """A private XDG_RUNTIME_DIR (mode 0700, as Qt wants it) for one test,
+    removed when the test ends. Returns its path."""
+    runtime = tempfile.TemporaryDirectory()
+    test.addCleanup(runtime.cleanup)
+    os.chmod(runtime.name, 0o700)
+    return runtime.name
+
+
 class Xvfb:
     """An X server of its own on a free display number (-displayfd)."""
 
