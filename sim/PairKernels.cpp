@@ -21,13 +21,6 @@ namespace {
 // that a group may run past the end.
 constexpr int32_t kLanes = kPairLanes;
 
-// Where the partner of a list sits in the grid: its bucket and its entry
-// there, or no bucket.
-struct PartnerEntry {
-    const Bucket *bucket;
-    int32_t entry;
-};
-
 // Index of a bucket of grid, from its address.
 inline int32_t bucketIndex(const SpatialHashGrid &grid, const Bucket *bucket) {
     return static_cast<int32_t>(bucket - grid.buckets);
@@ -46,9 +39,10 @@ inline void addLink(const PackedPosition &q, double k, double px, double py, dou
 
 // The query's candidates in its order: the 27 buckets in turn, each one's
 // entries in order, cut after kMaxNeighbours entries in all. Lists those
-// inside the cut-off, and where the partner's entries fall among them.
+// inside the cut-off, and where the entries of the partner, at partnerSlot of
+// order (-1 for none), fall among them.
 void filterPortable(const SpatialHashGrid &grid, const Bucket *const *visit, const BucketPositions &order,
-                    PartnerEntry partner, double px, double py, double pz, PairList &out) {
+                    int32_t partnerSlot, double px, double py, double pz, PairList &out) {
     int32_t kept = 0;
     int32_t room = kMaxNeighbours;
     out.deferredCount = 0;
@@ -62,7 +56,7 @@ void filterPortable(const SpatialHashGrid &grid, const Bucket *const *visit, con
             const double dy = py - static_cast<double>(order.y[base + e]);
             const double dz = pz - static_cast<double>(order.z[base + e]);
             const double d2 = dx * dx + dy * dy + dz * dz;
-            if (&bucket == partner.bucket && e == partner.entry) out.deferredAt[out.deferredCount++] = kept;
+            if (base + e == partnerSlot) out.deferredAt[out.deferredCount++] = kept;
             out.inside[kept] = bucket.indices[e];
             out.squared[kept] = d2;
             kept += static_cast<int32_t>(isPairInside(d2));
@@ -138,9 +132,9 @@ alignas(32) constexpr int64_t kFirstLanes[5][4] = {
 
 // The filter, four candidates at a time, read from the bucket-ordered copy
 // four consecutive entries at a time: lists those inside the cut-off, and
-// where the partner's entries fall among them.
+// where the partner's entries fall among them (as filterPortable).
 __attribute__((target("avx2"))) void filterWide(const SpatialHashGrid &grid, const Bucket *const *visit,
-                                                const BucketPositions &order, PartnerEntry partner,
+                                                const BucketPositions &order, int32_t partnerSlot,
                                                 double px, double py, double pz, PairList &out) {
     const __m256d pX = _mm256_set1_pd(px), pY = _mm256_set1_pd(py), pZ = _mm256_set1_pd(pz);
     const __m256d cutoff = _mm256_set1_pd(kPairCutoffSquared);
@@ -158,7 +152,8 @@ __attribute__((target("avx2"))) void filterWide(const SpatialHashGrid &grid, con
         const float *const bx = order.x + base;
         const float *const by = order.y + base;
         const float *const bz = order.z + base;
-        const bool partnerHere = &bucket == partner.bucket && partner.entry < take;
+        // The partner's entry in this bucket, or one no group reaches.
+        const int32_t partnerEntry = partnerSlot >= base && partnerSlot < base + take ? partnerSlot - base : -1;
         // e stays a multiple of four below take <= 40: the index loads stay
         // inside the bucket, the position loads inside the slack.
         for (int32_t e = 0; e < take; e += kLanes) {
@@ -181,8 +176,8 @@ __attribute__((target("avx2"))) void filterWide(const SpatialHashGrid &grid, con
                              _mm256_castps_pd(_mm256_permutevar8x32_ps(_mm256_castpd_ps(d2), pairs)));
             _mm_storeu_si128(reinterpret_cast<__m128i *>(inside + kept),
                              _mm_castps_si128(_mm_permutevar_ps(_mm_castsi128_ps(index), lanes)));
-            if (partnerHere && partner.entry - e < kLanes && partner.entry >= e) {
-                const unsigned before = static_cast<unsigned>(mask) & ((1u << (partner.entry - e)) - 1u);
+            if (partnerEntry >= e && partnerEntry - e < kLanes) {
+                const unsigned before = static_cast<unsigned>(mask) & ((1u << (partnerEntry - e)) - 1u);
                 out.deferredAt[out.deferredCount++] = kept + __builtin_popcount(before);
             }
             kept += __builtin_popcount(static_cast<unsigned>(mask));
@@ -196,7 +191,7 @@ __attribute__((target("avx2"))) void filterWide(const SpatialHashGrid &grid, con
 // the kept lanes are packed by a compress instead of a table.
 __attribute__((target("avx512f,avx512vl,avx2"))) void filterWidest(
     const SpatialHashGrid &grid, const Bucket *const *visit, const BucketPositions &order,
-    PartnerEntry partner, double px, double py, double pz, PairList &out) {
+    int32_t partnerSlot, double px, double py, double pz, PairList &out) {
     constexpr int32_t kEight = 8;
     const __m512d pX = _mm512_set1_pd(px), pY = _mm512_set1_pd(py), pZ = _mm512_set1_pd(pz);
     const __m512d cutoff = _mm512_set1_pd(kPairCutoffSquared);
@@ -212,7 +207,8 @@ __attribute__((target("avx512f,avx512vl,avx2"))) void filterWidest(
         const float *const bx = order.x + base;
         const float *const by = order.y + base;
         const float *const bz = order.z + base;
-        const bool partnerHere = &bucket == partner.bucket && partner.entry < take;
+        // The partner's entry in this bucket, or one no group reaches.
+        const int32_t partnerEntry = partnerSlot >= base && partnerSlot < base + take ? partnerSlot - base : -1;
         // e stays a multiple of eight below take <= 40: the index loads stay
         // inside the bucket, the position loads inside the slack.
         for (int32_t e = 0; e < take; e += kEight) {
@@ -229,8 +225,8 @@ __attribute__((target("avx512f,avx512vl,avx2"))) void filterWidest(
             const __m256i index = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(bucket.indices + e));
             _mm512_storeu_pd(out.squared + kept, _mm512_maskz_compress_pd(in, d2));
             _mm256_storeu_si256(reinterpret_cast<__m256i *>(out.inside + kept), _mm256_maskz_compress_epi32(in, index));
-            if (partnerHere && partner.entry - e < kEight && partner.entry >= e) {
-                const unsigned before = static_cast<unsigned>(in) & ((1u << (partner.entry - e)) - 1u);
+            if (partnerEntry >= e && partnerEntry - e < kEight) {
+                const unsigned before = static_cast<unsigned>(in) & ((1u << (partnerEntry - e)) - 1u);
                 out.deferredAt[out.deferredCount++] = kept + __builtin_popcount(before);
             }
             kept += __builtin_popcount(static_cast<unsigned>(in));
@@ -282,8 +278,8 @@ void arrangeByBucket(const SpatialHashGrid &grid, const PackedPosition *packed, 
     }
 }
 
-void listPairs(const SpatialHashGrid &grid, BucketPositions &order, const PackedPosition *packed,
-               int32_t self, int32_t partner, const SbVec3f &p, PairList &out) {
+void listPairs(const SpatialHashGrid &grid, BucketPositions &order, int32_t self, int32_t partner,
+               const SbVec3f &p, PairList &out) {
     const Bucket *visit[27];
     grid.neighbourBuckets(p[0], p[1], p[2], visit);
     const double px = p[0], py = p[1], pz = p[2];
@@ -297,22 +293,14 @@ void listPairs(const SpatialHashGrid &grid, BucketPositions &order, const Packed
     const float partnerX = partnerSlot >= 0 ? order.x[partnerSlot] : 0.0f;
     if (ownSlot >= 0) order.x[ownSlot] = std::numeric_limits<float>::quiet_NaN();
     if (partnerSlot >= 0) order.x[partnerSlot] = std::numeric_limits<float>::quiet_NaN();
-    PartnerEntry entry{nullptr, -1};
-    if (partnerSlot >= 0) {
-        // The partner has not moved since the grid was built: its packed
-        // position still names its bucket.
-        const PackedPosition &q = packed[partner];
-        const int32_t b = grid.hashPosition(q.x, q.y, q.z);
-        entry = PartnerEntry{&grid.buckets[b], partnerSlot - order.start[b]};
-    }
 #if QUENDAR_HAVE_WIDE
     if (useWidest)
-        filterWidest(grid, visit, order, entry, px, py, pz, out);
+        filterWidest(grid, visit, order, partnerSlot, px, py, pz, out);
     else if (useWide)
-        filterWide(grid, visit, order, entry, px, py, pz, out);
+        filterWide(grid, visit, order, partnerSlot, px, py, pz, out);
     else
 #endif
-        filterPortable(grid, visit, order, entry, px, py, pz, out);
+        filterPortable(grid, visit, order, partnerSlot, px, py, pz, out);
     if (partnerSlot >= 0) order.x[partnerSlot] = partnerX;
     if (ownSlot >= 0) order.x[ownSlot] = ownX;
 

@@ -44,10 +44,10 @@ void arrangeByBucket(const SpatialHashGrid &grid, const PackedPosition *packed, 
                      BucketPositions &order);
 
 // Lists the pairs of the particle at p, index self, from the grid's 27 cells
-// around p, leaving out self and deferring partner (-1 for none), which must
-// not have moved since the grid was built. order is left as it was found.
-void listPairs(const SpatialHashGrid &grid, BucketPositions &order, const PackedPosition *packed,
-               int32_t self, int32_t partner, const SbVec3f &p, PairList &out);
+// around p, leaving out self and deferring partner (-1 for none). order is
+// left as it was found.
+void listPairs(const SpatialHashGrid &grid, BucketPositions &order, int32_t self, int32_t partner,
+               const SbVec3f &p, PairList &out);
 
 // Adds a's forces to forceA, and b's to forceB up to b's first deferred entry,
 // the two sums side by side. Returns how many of b's entries were added.

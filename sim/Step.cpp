@@ -89,8 +89,8 @@ void ParticleSystem::step() {
         a.force.setValue(0.0f, kUpwardForce, 0.0f);
         b.force.setValue(0.0f, kUpwardForce, 0.0f);
         const SbVec3f pa = a.position, pb = b.position;   // one copy for the whole pair loop
-        listPairs(g, order, packedPositions, i, -1, pa, first);
-        listPairs(g, order, packedPositions, i + 1, i, pb, second);
+        listPairs(g, order, i, -1, pa, first);
+        listPairs(g, order, i + 1, i, pb, second);
         const int32_t added = addBoth(first, pa, a.force, second, pb, b.force, packedPositions);
         finishParticle(a, packedPositions[i], order, i, dt);
         addRest(second, added, i, pb, b.force, packedPositions);
@@ -101,7 +101,7 @@ void ParticleSystem::step() {
         if (a.lifetime <= 0.0f) respawn(a);
         a.force.setValue(0.0f, kUpwardForce, 0.0f);
         const SbVec3f pa = a.position;
-        listPairs(g, order, packedPositions, i, -1, pa, first);
+        listPairs(g, order, i, -1, pa, first);
         addRest(first, 0, -1, pa, a.force, packedPositions);
         finishParticle(a, packedPositions[i], order, i, dt);
     }
