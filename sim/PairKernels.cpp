@@ -258,6 +258,23 @@ const bool kWidestAvailable = kWideAvailable && detectWidest();
 bool useWide = kWideAvailable;
 bool useWidest = kWidestAvailable;
 
+// The pair factors of squared[0 .. n-1] into factor[0 .. n-1], with the wide
+// kernel where asked for and present. Pads squared past n with a harmless
+// distance for the lanes of the last group; both arrays need kLanes of slack.
+void formFactors(double *squared, double *factor, int32_t n, bool wide) {
+    for (int32_t pad = 0; pad < kLanes; ++pad) squared[n + pad] = 1.0;
+#if QUENDAR_HAVE_WIDE
+    if (wide && kWideAvailable) {
+        alignas(16) int32_t slow[kMaxNeighbours + kLanes];
+        pairFactorsWide(squared, factor, n, slow);
+        return;
+    }
+#else
+    (void)wide;
+#endif
+    pairFactors(squared, factor, n);
+}
+
 }  // namespace
 
 void arrangeByBucket(const SpatialHashGrid &grid, const PackedPosition *packed, int32_t activeCount,
@@ -304,15 +321,7 @@ void listPairs(const SpatialHashGrid &grid, BucketPositions &order, int32_t self
     if (partnerSlot >= 0) order.x[partnerSlot] = partnerX;
     if (ownSlot >= 0) order.x[ownSlot] = ownX;
 
-    // Past the end, a harmless distance for the lanes of the last group.
-    for (int32_t pad = 0; pad < kLanes; ++pad) out.squared[out.kept + pad] = 1.0;
-#if QUENDAR_HAVE_WIDE
-    if (useWide) {
-        alignas(16) int32_t slow[kMaxNeighbours + kLanes];
-        pairFactorsWide(out.squared, out.factor, out.kept, slow);
-    } else
-#endif
-        pairFactors(out.squared, out.factor, out.kept);
+    formFactors(out.squared, out.factor, out.kept, useWide);
 }
 
 int32_t addBoth(const PairList &a, const SbVec3f &pa, SbVec3f &forceA, const PairList &b,
@@ -362,17 +371,10 @@ namespace pair_kernels {
 void pairFactorsBatch(const double *d2, double *k, int32_t n, bool wide) {
     alignas(32) double chunk[kMaxNeighbours + kLanes];
     alignas(32) double factor[kMaxNeighbours + kLanes];
-    alignas(16) int32_t slow[kMaxNeighbours + kLanes];
     for (int32_t start = 0; start < n; start += kMaxNeighbours) {
         const int32_t count = n - start < kMaxNeighbours ? n - start : kMaxNeighbours;
         for (int32_t i = 0; i < count; ++i) chunk[i] = d2[start + i];
-        for (int32_t pad = 0; pad < kLanes; ++pad) chunk[count + pad] = 1.0;
-#if QUENDAR_HAVE_WIDE
-        if (wide && kWideAvailable)
-            pairFactorsWide(chunk, factor, count, slow);
-        else
-#endif
-            pairFactors(chunk, factor, count);
+        formFactors(chunk, factor, count, wide);
         for (int32_t i = 0; i < count; ++i) k[start + i] = factor[i];
     }
 }
