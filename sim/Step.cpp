@@ -79,15 +79,19 @@ void ParticleSystem::step() {
     // for the first to move. Re-emissions keep their order, and with it the
     // random stream's.
     const double dt = timeStep;
+    // A particle's update up to its pair forces: re-emitted if expired, its
+    // force reset to the upward one.
+    const auto begin = [this](Particle &particle) {
+        if (particle.lifetime <= 0.0f) respawn(particle);
+        particle.force.setValue(0.0f, kUpwardForce, 0.0f);
+    };
     PairList first, second;   // about 20 KB of stack, nothing allocated
     int32_t i = 0;
     for (; i + 1 < activeCount; i += 2) {
         Particle &a = particles[i];
         Particle &b = particles[i + 1];
-        if (a.lifetime <= 0.0f) respawn(a);
-        if (b.lifetime <= 0.0f) respawn(b);
-        a.force.setValue(0.0f, kUpwardForce, 0.0f);
-        b.force.setValue(0.0f, kUpwardForce, 0.0f);
+        begin(a);
+        begin(b);
         const SbVec3f pa = a.position, pb = b.position;   // one copy for the whole pair loop
         listPairs(g, order, i, -1, pa, first);
         listPairs(g, order, i + 1, i, pb, second);
@@ -98,8 +102,7 @@ void ParticleSystem::step() {
     }
     if (i < activeCount) {
         Particle &a = particles[i];
-        if (a.lifetime <= 0.0f) respawn(a);
-        a.force.setValue(0.0f, kUpwardForce, 0.0f);
+        begin(a);
         const SbVec3f pa = a.position;
         listPairs(g, order, i, -1, pa, first);
         addRest(first, 0, -1, pa, a.force, packedPositions);
