@@ -8,16 +8,6 @@
 
 #include <cmath>
 
-namespace {
-
-inline float clampComponent(float value, float low, float high) {
-    if (value > high) return high;
-    if (value < low) return low;
-    return value;
-}
-
-}  // namespace
-
 void baselineAccumulatePairForces(ParticleSystem &system, BaselineGrid &grid, int32_t index) {
     Particle *const particles = system.particles;
     const SbVec3f p = particles[index].position;
@@ -62,9 +52,7 @@ void baselineStep(ParticleSystem &system, BaselineGrid &grid) {
         baselineAccumulatePairForces(system, grid, i);
 
         SbVec3f &f = particle.force;
-        f[0] = clampComponent(f[0], -kForceLimitXZ, kForceLimitXZ);
-        f[1] = clampComponent(f[1], kForceLimitYLow, kForceLimitYHigh);
-        f[2] = clampComponent(f[2], -kForceLimitXZ, kForceLimitXZ);
+        clampForce(f);   // the program's own: the clamp costs the same either way
 
         const double mass = particle.mass;
         SbVec3f &v = particle.velocity;
