@@ -5,21 +5,15 @@
 // the particle count alone.
 
 #include "app/CommandLine.h"
+#include "tests/fuzz/FuzzArguments.h"
 
 #include <cerrno>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <vector>
 
 namespace {
-
-void fail(const char *what) {
-    std::fprintf(stderr, "command-line invariant broken: %s\n", what);
-    std::abort();
-}
 
 int32_t referenceNumber(const char *text) {
     errno = 0;
@@ -32,48 +26,28 @@ int32_t referenceNumber(const char *text) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    std::vector<std::string> words;
-    words.emplace_back("quendar");
-    std::string current;
-    for (size_t i = 0; i < size; ++i) {
-        if (data[i] == 0) {
-            words.push_back(current);
-            current.clear();
-        } else {
-            current.push_back(static_cast<char>(data[i]));
-        }
-    }
-    if (size > 0) words.push_back(current);
-    if (words.size() > 64) return 0;
-
-    // Each string in its own heap block, so reading past one trips AddressSanitizer.
-    std::vector<char *> argv;
-    for (const std::string &w : words) {
-        char *copy = static_cast<char *>(std::malloc(w.size() + 1));
-        std::memcpy(copy, w.c_str(), w.size() + 1);
-        argv.push_back(copy);
-    }
-    argv.push_back(nullptr);
-    const int argc = static_cast<int>(words.size());
+    FuzzArguments args("quendar", data, size);
+    if (args.tooMany()) return 0;
+    char **const argv = args.argv();
+    const int argc = args.argc();
 
     for (int i = 1; i < argc; ++i)
         if (readNumber(argv[static_cast<size_t>(i)]) != referenceNumber(argv[static_cast<size_t>(i)]))
-            fail("a number reads differently from strtoll saturated to int32");
+            failInvariant("a number reads differently from strtoll saturated to int32");
 
-    const CommandLine line = readCommandLine(argc, argv.data());
+    const CommandLine line = readCommandLine(argc, argv);
     if (argc == 1) {
-        if (line.usage || line.numGenerators != 1 || line.numParticles != 400) fail("defaults wrong");
+        if (line.usage || line.numGenerators != 1 || line.numParticles != 400) failInvariant("defaults wrong");
     } else if (argc != 3) {
-        if (!line.usage) fail("accepted a wrong argument count");
+        if (!line.usage) failInvariant("accepted a wrong argument count");
     } else {
         const int32_t g = referenceNumber(argv[1]);
         const int32_t n = referenceNumber(argv[2]);
-        if (line.numGenerators != g || line.numParticles != n) fail("values differ");
-        if (line.usage != (n < 300)) fail("usage decision not by the particle count");
+        if (line.numGenerators != g || line.numParticles != n) failInvariant("values differ");
+        if (line.usage != (n < 300)) failInvariant("usage decision not by the particle count");
     }
     const bool accepted = acceptedGeneratorCount(line.numGenerators);
-    if (accepted != (line.numGenerators >= 1 && line.numGenerators <= 3)) fail("generator range wrong");
+    if (accepted != (line.numGenerators >= 1 && line.numGenerators <= 3)) failInvariant("generator range wrong");
 
-    for (char *p : argv) std::free(p);
     return 0;
 }
