@@ -64,21 +64,7 @@ class HeadlessToolTest(unittest.TestCase):
         self.assertEqual(len(result.stdout.splitlines()), 400)
 
 
-class ProgramTest(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.x = xh.Xvfb()
-        cls.runtime = tempfile.TemporaryDirectory()   # Qt wants a private XDG_RUNTIME_DIR
-        os.chmod(cls.runtime.name, 0o700)
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.x.close()
-        cls.runtime.cleanup()
-
-    def env(self, **extra):
-        return self.x.env(XDG_RUNTIME_DIR=self.runtime.name, **extra)
-
+class ProgramTest(xh.SharedDisplayTest):
     def test_counts_beyond_the_machine_are_one_line_and_status_1(self):
         # The first saturates: it asks for 2147483647 particles.
         for count, read in (("99999999999999999999", "2147483647"), ("2147483647", "2147483647"),

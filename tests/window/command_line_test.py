@@ -8,7 +8,6 @@ usage: command_line_test.py PATH_TO_QUENDAR
 import os
 import subprocess
 import sys
-import tempfile
 import unittest
 
 import xharness as xh
@@ -18,21 +17,7 @@ USAGE = (b"Usage: quendar.exe [num_of_generators] [num_of_particles]\n"
          b"1 <= num_of_generators <= 3; num_of_particles >= 300")
 
 
-class CommandLineTest(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.x = xh.Xvfb()
-        cls.runtime = tempfile.TemporaryDirectory()   # Qt wants a private XDG_RUNTIME_DIR
-        os.chmod(cls.runtime.name, 0o700)
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.x.close()
-        cls.runtime.cleanup()
-
-    def env(self, **extra):
-        return self.x.env(XDG_RUNTIME_DIR=self.runtime.name, **extra)
-
+class CommandLineTest(xh.SharedDisplayTest):
     def run_quendar(self, args, env=None):
         return subprocess.run([QUENDAR] + args, env=env or self.env(), stdin=subprocess.DEVNULL,
                               capture_output=True, timeout=xh.DEADLINE)

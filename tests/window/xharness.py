@@ -10,6 +10,7 @@ import struct
 import subprocess
 import tempfile
 import time
+import unittest
 import zlib
 
 from Xlib import X, Xatom, display as xdisplay, error as xerror, protocol
@@ -139,6 +140,26 @@ class Xvfb:
 
     def key(self, name):
         subprocess.run(["xdotool", "key", name], env=self.env(), check=True, timeout=DEADLINE)
+
+
+class SharedDisplayTest(unittest.TestCase):
+    """Tests of one class sharing one Xvfb and one private XDG_RUNTIME_DIR
+    (mode 0700, as Qt wants it); env() is the environment for a program
+    on that display."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.x = Xvfb()
+        cls.runtime = tempfile.TemporaryDirectory()
+        os.chmod(cls.runtime.name, 0o700)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.x.close()
+        cls.runtime.cleanup()
+
+    def env(self, **extra):
+        return self.x.env(XDG_RUNTIME_DIR=self.runtime.name, **extra)
 
 
 class Image:
