@@ -23,8 +23,6 @@
 
 #include <Inventor/SbTime.h>
 #include <Inventor/actions/SoGLRenderAction.h>
-#include <Inventor/nodes/SoSeparator.h>
-#include <Inventor/nodes/SoTransform.h>
 #include <Inventor/sensors/SoAlarmSensor.h>
 #include <Inventor/sensors/SoOneShotSensor.h>
 
@@ -128,12 +126,7 @@ Run run;
 void straightforwardWarmUp(void *data, ParticleSystem &system, const ParticleGroup &) {
     Run &r = *static_cast<Run *>(data);
     r.system = &system;
-    for (int32_t i = 0; i < system.capacity; ++i) {
-        Particle &particle = system.particles[i];
-        particle.transform->translation.enableNotify(TRUE);
-        particle.separator->renderCaching = SoSeparator::AUTO;
-        particle.separator->boundingBoxCaching = SoSeparator::AUTO;
-    }
+    useStraightforwardScene(system);
     baselineWarmUp(system, *r.grid);
 }
 

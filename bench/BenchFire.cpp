@@ -6,7 +6,6 @@
 #include "sim/Startup.h"
 
 #include <Inventor/nodes/SoSeparator.h>
-#include <Inventor/nodes/SoTransform.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -34,13 +33,4 @@ void releaseFire(BenchFire &fire) {
     delete fire.system;
     for (int32_t g = 0; g < fire.generatorCount; ++g) delete fire.generators[g];
     fire = BenchFire{};
-}
-
-void useStraightforwardScene(BenchFire &fire) {
-    for (int32_t i = 0; i < fire.system->capacity; ++i) {
-        Particle &particle = fire.system->particles[i];
-        particle.transform->translation.enableNotify(TRUE);
-        particle.separator->renderCaching = SoSeparator::AUTO;
-        particle.separator->boundingBoxCaching = SoSeparator::AUTO;
-    }
 }

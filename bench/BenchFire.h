@@ -22,6 +22,3 @@ struct BenchFire {
 BenchFire emittedFire(int32_t generators, int32_t particles);
 void releaseFire(BenchFire &fire);
 
-// The scene as the straightforward version keeps it: every translation write
-// notifies up the graph, and the particle separators cache as Coin decides.
-void useStraightforwardScene(BenchFire &fire);

@@ -44,7 +44,7 @@ void stepProgram(benchmark::State &state, Size size) {
 void stepStraightforward(benchmark::State &state, Size size) {
     BenchFire fire = emittedFire(size.generators, size.particles);
     warmUp(*fire.system);   // the same state either way; the program's is quicker to reach
-    useStraightforwardScene(fire);
+    useStraightforwardScene(*fire.system);
     auto grid = std::make_unique<BaselineGrid>(kGridCellSize);
     for (auto _ : state) baselineStep(*fire.system, *grid);
     releaseFire(fire);
@@ -67,7 +67,7 @@ void warmUpStraightforward(benchmark::State &state, Size size) {
     for (auto _ : state) {
         state.PauseTiming();
         BenchFire fire = emittedFire(size.generators, size.particles);
-        useStraightforwardScene(fire);
+        useStraightforwardScene(*fire.system);
         state.ResumeTiming();
         baselineWarmUp(*fire.system, *grid);
         state.PauseTiming();

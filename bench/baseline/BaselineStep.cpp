@@ -4,6 +4,7 @@
 #include "sim/Constants.h"
 #include "sim/ParticleSystem.h"
 
+#include <Inventor/nodes/SoSeparator.h>
 #include <Inventor/nodes/SoTransform.h>
 
 #include <cmath>
@@ -76,5 +77,14 @@ void baselineWarmUp(ParticleSystem &system, BaselineGrid &grid) {
         const int32_t room = system.capacity - system.activeCount;
         system.activeCount += room < kWarmUpBatch ? room : kWarmUpBatch;
         baselineStep(system, grid);
+    }
+}
+
+void useStraightforwardScene(ParticleSystem &system) {
+    for (int32_t i = 0; i < system.capacity; ++i) {
+        Particle &particle = system.particles[i];
+        particle.transform->translation.enableNotify(TRUE);
+        particle.separator->renderCaching = SoSeparator::AUTO;
+        particle.separator->boundingBoxCaching = SoSeparator::AUTO;
     }
 }

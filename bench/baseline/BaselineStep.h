@@ -18,3 +18,8 @@ void baselineAccumulatePairForces(ParticleSystem &system, BaselineGrid &grid, in
 
 // ceil(capacity / 10) passes of ten more active particles and one baselineStep.
 void baselineWarmUp(ParticleSystem &system, BaselineGrid &grid);
+
+// The scene as the straightforward version keeps it: every particle's
+// translation write notifies up the graph, and its separator caches as Coin
+// decides. Requires every particle's nodes.
+void useStraightforwardScene(ParticleSystem &system);
