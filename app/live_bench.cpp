@@ -15,8 +15,8 @@
 
 #include "app/Program.h"
 #include "app/Toolkit.h"
-#include "bench/baseline/BaselineGrid.h"
 #include "bench/baseline/BaselineStep.h"
+#include "grid/SpatialHashGrid.h"
 #include "sim/Constants.h"
 #include "sim/ParticleSystem.h"
 #include "sim/Startup.h"
@@ -105,7 +105,7 @@ struct Run {
     double processStart = -1.0;  // boot seconds
 
     ParticleSystem *system = nullptr;    // start-up's; not owned
-    BaselineGrid *grid = nullptr;        // owned, only --straightforward; lives until exit
+    SpatialHashGrid *grid = nullptr;        // owned, only --straightforward; lives until exit
     toolkit::Window mainWindow = nullptr;
     SoOneShotSensor *firstFrameDone = nullptr;   // owned; lives until exit
     SoAlarmSensor *closeAlarm = nullptr;         // owned; lives until exit
@@ -191,7 +191,7 @@ int main(int argc, char **argv) {
         usage();
 
     if (run.straightforward) {
-        run.grid = new (std::nothrow) BaselineGrid(kGridCellSize);
+        run.grid = new (std::nothrow) SpatialHashGrid(kGridCellSize);
         if (run.grid == nullptr) {
             std::fprintf(stderr, "quendar-live-bench: not enough memory for the reference grid\n");
             return 1;

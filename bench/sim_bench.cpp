@@ -4,8 +4,8 @@
 //   quendar_bench [--benchmark_filter=...]
 
 #include "bench/BenchFire.h"
-#include "bench/baseline/BaselineGrid.h"
 #include "bench/baseline/BaselineStep.h"
+#include "grid/SpatialHashGrid.h"
 #include "sim/Constants.h"
 #include "sim/ParticleSystem.h"
 #include "sim/Startup.h"
@@ -45,7 +45,7 @@ void stepStraightforward(benchmark::State &state, Size size) {
     BenchFire fire = emittedFire(size.generators, size.particles);
     warmUp(*fire.system);   // the same state either way; the program's is quicker to reach
     useStraightforwardScene(*fire.system);
-    auto grid = std::make_unique<BaselineGrid>(kGridCellSize);
+    auto grid = std::make_unique<SpatialHashGrid>(kGridCellSize);
     for (auto _ : state) baselineStep(*fire.system, *grid);
     releaseFire(fire);
 }
@@ -63,7 +63,7 @@ void warmUpProgram(benchmark::State &state, Size size) {
 }
 
 void warmUpStraightforward(benchmark::State &state, Size size) {
-    auto grid = std::make_unique<BaselineGrid>(kGridCellSize);
+    auto grid = std::make_unique<SpatialHashGrid>(kGridCellSize);
     for (auto _ : state) {
         state.PauseTiming();
         BenchFire fire = emittedFire(size.generators, size.particles);

@@ -1,6 +1,6 @@
 #include "bench/baseline/BaselineStep.h"
 
-#include "bench/baseline/BaselineGrid.h"
+#include "grid/SpatialHashGrid.h"
 #include "sim/Constants.h"
 #include "sim/ParticleSystem.h"
 
@@ -9,7 +9,7 @@
 
 #include <cmath>
 
-void baselineAccumulatePairForces(ParticleSystem &system, BaselineGrid &grid, int32_t index) {
+void baselineAccumulatePairForces(ParticleSystem &system, SpatialHashGrid &grid, int32_t index) {
     Particle *const particles = system.particles;
     const SbVec3f p = particles[index].position;
 
@@ -36,7 +36,7 @@ void baselineAccumulatePairForces(ParticleSystem &system, BaselineGrid &grid, in
     }
 }
 
-void baselineStep(ParticleSystem &system, BaselineGrid &grid) {
+void baselineStep(ParticleSystem &system, SpatialHashGrid &grid) {
     Particle *const particles = system.particles;
     grid.clear();
     for (int32_t i = 0; i < system.activeCount; ++i) {
@@ -71,7 +71,7 @@ void baselineStep(ParticleSystem &system, BaselineGrid &grid) {
     }
 }
 
-void baselineWarmUp(ParticleSystem &system, BaselineGrid &grid) {
+void baselineWarmUp(ParticleSystem &system, SpatialHashGrid &grid) {
     const int32_t passes = system.capacity / kWarmUpBatch + (system.capacity % kWarmUpBatch != 0);
     for (int32_t pass = 0; pass < passes; ++pass) {
         const int32_t room = system.capacity - system.activeCount;

@@ -7,17 +7,18 @@
 
 #include <cstdint>
 
-struct BaselineGrid;
+struct SpatialHashGrid;
 struct ParticleSystem;
 
-// One step of system with grid in place of system.grid (which stays untouched).
-void baselineStep(ParticleSystem &system, BaselineGrid &grid);
+// One step of system with grid, a grid of the caller's, in place of
+// system.grid (which stays untouched).
+void baselineStep(ParticleSystem &system, SpatialHashGrid &grid);
 
 // The pair forces on particle index, from grid's neighbour list.
-void baselineAccumulatePairForces(ParticleSystem &system, BaselineGrid &grid, int32_t index);
+void baselineAccumulatePairForces(ParticleSystem &system, SpatialHashGrid &grid, int32_t index);
 
 // ceil(capacity / 10) passes of ten more active particles and one baselineStep.
-void baselineWarmUp(ParticleSystem &system, BaselineGrid &grid);
+void baselineWarmUp(ParticleSystem &system, SpatialHashGrid &grid);
 
 // The scene as the straightforward version keeps it: every particle's
 // translation write notifies up the graph, and its separator caches as Coin

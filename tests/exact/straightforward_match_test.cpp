@@ -3,8 +3,8 @@
 // after the warm-up and after every step.
 
 #include "bench/BenchFire.h"
-#include "bench/baseline/BaselineGrid.h"
 #include "bench/baseline/BaselineStep.h"
+#include "grid/SpatialHashGrid.h"
 #include "sim/Constants.h"
 #include "sim/PairKernels.h"
 #include "sim/ParticleSystem.h"
@@ -39,7 +39,7 @@ TEST(StraightforwardMatch, WarmUpAndStepsGiveTheSameBits) {
         int32_t generators, particles, steps;
     };
     const Case cases[] = {{1, 300, 400}, {1, 400, 300}, {2, 1000, 60}, {3, 3000, 8}};
-    auto grid = std::make_unique<BaselineGrid>(kGridCellSize);
+    auto grid = std::make_unique<SpatialHashGrid>(kGridCellSize);
     using pair_kernels::Kernels;
     for (const Kernels kernels : {Kernels::widest, Kernels::wide, Kernels::baseline}) {
     if (!pair_kernels::kernelsAvailable(kernels)) continue;
